@@ -1,0 +1,3 @@
+#include "plugin/effect_state.h"
+
+EffectState effectState{};

@@ -1,0 +1,25 @@
+// The exported header, the one module record and the library's entry routine.
+
+#include "plugin/module.h"
+
+#include "noise/mixer.h"
+#include "plugin/names.h"
+#include "settings_window/window.h"
+
+namespace {
+
+EffectModule theModule = {
+    descriptionText, nullptr, nullptr, configure, initialise, process, quit, nullptr,
+};
+
+PluginHeader theHeader = {0x20, descriptionText, moduleAt};
+
+}  // namespace
+
+EffectModule* moduleAt(std::int32_t index) { return index == 0 ? &theModule : nullptr; }
+
+PluginHeader* winampDSPGetHeader2() { return &theHeader; }
+
+// The library keeps nothing from its entry arguments: the player writes the instance handle it
+// wants used into the module record.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

@@ -1,0 +1,70 @@
+#pragma once
+
+// The library's whole surface towards the player: the exported header, the one module record
+// and the module's start and end, where the settings are loaded from and stored to plugin.ini.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "plugin/effect_state.h"
+
+struct EffectModule;
+
+struct PluginHeader {
+  std::int32_t version;  // 0x20, the layout of this header
+  const char* description;
+  EffectModule* (*moduleAt)(std::int32_t index);
+};
+
+// The player fills in `parentWindow` and `instance`, then calls the operations with a pointer to
+// this very record.
+struct EffectModule {
+  const char* description;
+  HWND parentWindow;
+  HINSTANCE instance;
+  void (*configure)(EffectModule* module);
+  std::int32_t (*initialise)(EffectModule* module);
+  std::int32_t (*process)(EffectModule* module, std::int16_t* samples, std::int32_t frames,
+                          std::int32_t bitsPerSample, std::int32_t channels,
+                          std::int32_t sampleRate);
+  void (*quit)(EffectModule* module);
+  void* context;  // never read or written by the library
+};
+
+static_assert(std::is_same<HWND, WindowHandle>::value, "EffectState keeps a real window handle");
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+// Both records cross into the player: 32-bit fields, little-endian, no gaps.
+static_assert(offsetof(PluginHeader, version) == 0 && offsetof(PluginHeader, description) == 4 &&
+              offsetof(PluginHeader, moduleAt) == 8 && sizeof(PluginHeader) == 12);
+static_assert(offsetof(EffectModule, description) == 0 &&
+              offsetof(EffectModule, parentWindow) == 4 && offsetof(EffectModule, instance) == 8 &&
+              offsetof(EffectModule, configure) == 12 && offsetof(EffectModule, initialise) == 16 &&
+              offsetof(EffectModule, process) == 20 && offsetof(EffectModule, quit) == 24 &&
+              offsetof(EffectModule, context) == 28 && sizeof(EffectModule) == 32);
+#else
+static_assert(sizeof(PluginHeader) == 8 + 2 * sizeof(void*) && sizeof(EffectModule) == 8 * sizeof(void*),
+              "no gaps on a 64-bit test build either");
+#endif
+
+// The library's only export (pinned by dsp_crackleton.def). Always the same header.
+extern "C" PluginHeader* winampDSPGetHeader2();
+
+EffectModule* moduleAt(std::int32_t index);
+
+// Called by the player on its main thread before the first `process`: reads "vinyl_speed" and
+// "vinyl_amount" from plugin.ini beside the library and puts `effectState` in its starting state.
+// Always returns 0.
+std::int32_t initialise(EffectModule* module);
+
+// Called by the player on its main thread when it is done with the module: writes both settings
+// back to plugin.ini. A settings window that is still open stays open.
+void quit(EffectModule* module);
+
+// Fills `path` with plugin.ini's full name beside the library that `module->instance` names.
+// Returns false, with `path` empty, when the library's own name cannot be had whole or the result
+// would not fit.
+bool settingsPath(const EffectModule* module, char (&path)[MAX_PATH]);

@@ -1,0 +1,55 @@
+// Where plugin.ini is looked for, given the library's own file name.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "plugin/settings_path_text.h"
+
+namespace {
+
+constexpr std::size_t pathLimit = 260;
+
+std::string pathBeside(const std::string& libraryFileName, bool expectFits = true) {
+  char path[pathLimit + 1];
+  path[pathLimit] = '#';  // a guard just past the buffer the function is given
+  EXPECT_EQ(settingsPathBeside(libraryFileName.c_str(), path, pathLimit), expectFits);
+  EXPECT_EQ(path[pathLimit], '#') << "wrote past the end";
+  return path;
+}
+
+TEST(SettingsPath, SitsBesideTheLibrary) {
+  EXPECT_EQ(pathBeside("D:\\Player\\Plugins\\effect.dll"), "D:\\Player\\Plugins\\plugin.ini");
+  EXPECT_EQ(pathBeside("C:\\dsp_crackleton.dll"), "C:\\plugin.ini");
+  EXPECT_EQ(pathBeside("\\\\server\\share\\a\\b.dll"), "\\\\server\\share\\a\\plugin.ini");
+  EXPECT_EQ(pathBeside("C:\\dir\\"), "C:\\dir\\plugin.ini");
+}
+
+TEST(SettingsPath, NameWithoutBackslashGivesTheBareFileName) {
+  EXPECT_EQ(pathBeside("effect.dll"), "plugin.ini");
+  EXPECT_EQ(pathBeside(""), "plugin.ini");
+  EXPECT_EQ(pathBeside("C:/forward/slashes.dll"), "plugin.ini");
+}
+
+TEST(SettingsPath, AtThePathLimit) {
+  // A directory of 249 characters plus "plugin.ini" is 259: fits with its terminator.
+  const std::string fitting = "C:\\" + std::string(245, 'a') + "\\";
+  ASSERT_EQ(fitting.size(), 249u);
+  EXPECT_EQ(pathBeside(fitting + "x.dll"), fitting + "plugin.ini");
+
+  // One more character would need 261: the result is empty, never cut short.
+  const std::string tooLong = "C:\\" + std::string(246, 'a') + "\\";
+  EXPECT_EQ(pathBeside(tooLong + "x.dll", false), "");
+  EXPECT_EQ(pathBeside(std::string(400, 'a') + "\\x.dll", false), "");
+}
+
+TEST(SettingsPath, NeverWritesPastASmallBuffer) {
+  char tiny[4] = {'#', '#', '#', '#'};
+  EXPECT_FALSE(settingsPathBeside("C:\\x.dll", tiny, 3));
+  EXPECT_EQ(tiny[0], '\0');
+  EXPECT_EQ(tiny[3], '#');
+  EXPECT_FALSE(settingsPathBeside("C:\\x.dll", tiny, 0));
+  EXPECT_EQ(tiny[0], '\0');
+}
+
+}  // namespace
