@@ -25,8 +25,8 @@ std::int32_t process(EffectModule*, std::int16_t* samples, std::int32_t frames,
   }
   // The settings window may change amount and speed mid-block; reading each once per block keeps
   // the loop tight and a change is heard from the next block on.
-  const std::int32_t amount = std::clamp(effectState.amount.load(std::memory_order_relaxed),
-                                         -largestAmount, largestAmount);
+  const std::int32_t amount =
+      std::clamp(effectState.amount.load(std::memory_order_relaxed), -largestAmount, largestAmount);
   // A negative speed would walk off the front of the table: it holds the position, as speed 0.
   const std::int32_t speed =
       std::clamp(effectState.speed.load(std::memory_order_relaxed), 0, largestSpeed);

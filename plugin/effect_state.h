@@ -31,11 +31,12 @@ constexpr std::int32_t fullWrapLimit = 0xEC0100;
 
 static_assert(sizeof(std::atomic<std::int32_t>) == 4 && alignof(std::atomic<std::int32_t>) == 4,
               "the shared settings must stay plain aligned 32-bit fields");
-static_assert(std::atomic<std::int32_t>::is_always_lock_free, "the audio thread never takes a lock");
+static_assert(std::atomic<std::int32_t>::is_always_lock_free,
+              "the audio thread never takes a lock");
 static_assert(offsetof(EffectState, amount) == 0 && offsetof(EffectState, speed) == 4 &&
               offsetof(EffectState, wrapLimit) == 8);
 #if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(offsetof(EffectState, settingsWindow) == 12 && offsetof(EffectState, position) == 16 &&
-                  sizeof(EffectState) == 20,
+static_assert(offsetof(EffectState, settingsWindow) == 12 &&
+                  offsetof(EffectState, position) == 16 && sizeof(EffectState) == 20,
               "five 32-bit fields, no gaps");
 #endif

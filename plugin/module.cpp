@@ -16,10 +16,16 @@ PluginHeader theHeader = {0x20, descriptionText, moduleAt};
 
 }  // namespace
 
-EffectModule* moduleAt(std::int32_t index) { return index == 0 ? &theModule : nullptr; }
+EffectModule* moduleAt(std::int32_t index) {
+  return index == 0 ? &theModule : nullptr;
+}
 
-PluginHeader* winampDSPGetHeader2() { return &theHeader; }
+PluginHeader* winampDSPGetHeader2() {
+  return &theHeader;
+}
 
 // The library keeps nothing from its entry arguments: the player writes the instance handle it
 // wants used into the module record.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+  return TRUE;
+}

@@ -46,7 +46,8 @@ static_assert(offsetof(EffectModule, description) == 0 &&
               offsetof(EffectModule, process) == 20 && offsetof(EffectModule, quit) == 24 &&
               offsetof(EffectModule, context) == 28 && sizeof(EffectModule) == 32);
 #else
-static_assert(sizeof(PluginHeader) == 8 + 2 * sizeof(void*) && sizeof(EffectModule) == 8 * sizeof(void*),
+static_assert(sizeof(PluginHeader) == 8 + 2 * sizeof(void*) &&
+                  sizeof(EffectModule) == 8 * sizeof(void*),
               "no gaps on a 64-bit test build either");
 #endif
 

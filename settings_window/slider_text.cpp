@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-std::int32_t settingFromSliderPosition(std::int32_t position) { return sliderLargest - position; }
+std::int32_t settingFromSliderPosition(std::int32_t position) {
+  return sliderLargest - position;
+}
 
 std::int32_t sliderPositionFromSetting(std::int32_t setting) {
   const std::int64_t position = std::int64_t{sliderLargest} - setting;

@@ -2,7 +2,9 @@
 
 namespace {
 
-std::string folderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+std::string folderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\'));
+}
 
 }  // namespace
 
@@ -16,7 +18,9 @@ TempFolder::TempFolder() {
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-TempFolder::~TempFolder() { deleteTree(path_); }
+TempFolder::~TempFolder() {
+  deleteTree(path_);
+}
 
 void deleteTree(const std::string& path) {
   WIN32_FIND_DATAA entry;
@@ -51,8 +55,8 @@ bool fileExists(const std::string& path) {
 }
 
 std::string readTextFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return "";
   }
@@ -67,11 +71,16 @@ std::string readTextFile(const std::string& path) {
 }
 
 void writeTextFile(const std::string& path, const std::string& text) {
-  HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
   WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(file);
+}
+
+GetHeader exportedGetHeader(HMODULE library, LPCSTR nameOrOrdinal) {
+  // Through void*: a FARPROC and the header getter are different function types.
+  return reinterpret_cast<GetHeader>(
+      reinterpret_cast<void*>(GetProcAddress(library, nameOrOrdinal)));
 }
 
 bool LoadedPlugin::load(const std::string& dllPath, HWND parentWindow) {
@@ -82,9 +91,7 @@ bool LoadedPlugin::load(const std::string& dllPath, HWND parentWindow) {
   if (library == nullptr) {
     return false;
   }
-  using GetHeader = PluginHeader* (*)();
-  auto getHeader =
-      reinterpret_cast<GetHeader>(GetProcAddress(library, "winampDSPGetHeader2"));
+  GetHeader getHeader = exportedGetHeader(library);
   if (getHeader == nullptr) {
     return false;
   }

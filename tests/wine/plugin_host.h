@@ -25,6 +25,11 @@ class TempFolder {
 
 void deleteTree(const std::string& path);
 
+using GetHeader = PluginHeader* (*)();
+
+// The library's export by name or by ordinal (MAKEINTRESOURCEA), or null.
+GetHeader exportedGetHeader(HMODULE library, LPCSTR nameOrOrdinal = "winampDSPGetHeader2");
+
 // dsp_crackleton.dll as built, beside this test program.
 std::string builtDllPath();
 
