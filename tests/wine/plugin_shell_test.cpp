@@ -66,6 +66,8 @@ TEST_F(PluginShell, HeaderAndModuleRecords) {
   EXPECT_EQ(module->instance, plugin.library);
 }
 
+DWORD WINAPI doNothing(LPVOID) { return 0; }
+
 // The entry routine, found where the loader finds it: the PE header's entry point.
 TEST_F(PluginShell, EntryRoutineSucceedsForEveryReason) {
   auto base = reinterpret_cast<const BYTE*>(plugin.library);
@@ -79,8 +81,7 @@ TEST_F(PluginShell, EntryRoutineSucceedsForEveryReason) {
   EXPECT_EQ(entry(nullptr, DLL_THREAD_ATTACH, reinterpret_cast<LPVOID>(1)), TRUE);
 
   // A real thread brings real attach and detach calls; the library must stay usable after them.
-  HANDLE thread = CreateThread(
-      nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, doNothing, nullptr, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
