@@ -5,6 +5,7 @@
 #include "plugin/module.h"
 #include "plugin/names.h"
 #include "plugin/settings_path_text.h"
+#include "settings_window/window.h"
 
 bool settingsPath(const EffectModule* module, char (&path)[MAX_PATH]) {
   char libraryFileName[MAX_PATH];
@@ -19,6 +20,7 @@ bool settingsPath(const EffectModule* module, char (&path)[MAX_PATH]) {
 }
 
 std::int32_t initialise(EffectModule* module) {
+  releaseLibraryOnceWindowsClosed();
   std::int32_t speed = defaultSetting;
   std::int32_t amount = defaultSetting;
   char path[MAX_PATH];
@@ -39,6 +41,7 @@ std::int32_t initialise(EffectModule* module) {
 }
 
 void quit(EffectModule* module) {
+  releaseLibraryOnceWindowsClosed();
   char path[MAX_PATH];
   if (!settingsPath(module, path)) {
     return;

@@ -8,10 +8,15 @@
 struct EffectModule;
 
 // Called by the player on its main thread, at any time after it has filled in the module's
-// handles. Opens the settings window unless one is already open.
+// handles. Opens the settings window unless the one it last opened is still open.
 void configure(EffectModule* module);
 
 INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Writes both labels from the current settings.
 void updateLabels(HWND window);
+
+// The library stays loaded while a settings window is open, even if the host frees it. Called at
+// the start of the host's calls into the module (`configure`, `initialise`, `quit`), on its main
+// thread: once no settings window is open, gives the library back to the host.
+void releaseLibraryOnceWindowsClosed();

@@ -1,0 +1,153 @@
+// The modeless settings window: opening it, its dialog procedure, and keeping the library loaded
+// for as long as it is open.
+
+#include "settings_window/window.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "plugin/effect_state.h"
+#include "plugin/module.h"
+#include "plugin/names.h"
+#include "settings_window/slider_text.h"
+
+// The hard part is the library's lifetime, not the window's. Players unload the library while
+// the window is open: a preferences page loads it afresh, calls `configure` and frees it as soon
+// as `configure` returns; at shutdown a host calls `quit` and frees it. The window would then run
+// a dialog procedure that is no longer mapped. So from the first `configure` that opens a window
+// the module holds one reference on its own library for as long as any settings window is open.
+// That reference must not be dropped from inside the dialog procedure when the window closes: it
+// may be the last one, and the code being returned to would vanish with it. It is dropped instead
+// at the host's next call into the module once no window is open: a host that calls in holds a
+// reference of its own, so ours is never the last. A host that never calls in again leaves the
+// library loaded until the process ends, which costs nothing but its memory.
+namespace {
+
+// The library as held for the open windows, or null when none is held. Only the host's calls,
+// all on its main thread, read or write it.
+HMODULE heldLibrary = nullptr;
+
+bool isSettingsWindow(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  // A window destroyed behind the module's back (with its owner or its thread) is no longer a
+  // window; the dialog procedure tells ours apart from any window that reuses its handle.
+  return IsWindow(window) && processId == GetCurrentProcessId() &&
+         GetWindowLongPtrA(window, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(settingsDialogProc);
+}
+
+BOOL CALLBACK findSettingsWindow(HWND window, LPARAM found) {
+  if (isSettingsWindow(window)) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Every settings window is a top-level window (a popup, owned or not); `initialise` forgets the
+// record of one without closing it, so they are all looked for, not just the recorded one.
+bool anySettingsWindowOpen() {
+  bool found = false;
+  EnumWindows(findSettingsWindow, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void holdLibrary() {
+  if (heldLibrary != nullptr) {
+    return;
+  }
+  // On failure nothing is held and the window is as unprotected as it would be without this.
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCSTR>(settingsDialogProc), &heldLibrary)) {
+    heldLibrary = nullptr;
+  }
+}
+
+std::int32_t settingFromSlider(HWND window, int sliderId) {
+  const LRESULT position = SendDlgItemMessageA(window, sliderId, TBM_GETPOS, 0, 0);
+  return settingFromSliderPosition(static_cast<std::int32_t>(position));
+}
+
+void setUpSlider(HWND window, int sliderId, std::int32_t setting) {
+  SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMAX, FALSE, sliderLargest);
+  SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMIN, FALSE, 0);
+  SendDlgItemMessageA(window, sliderId, TBM_SETPOS, TRUE, sliderPositionFromSetting(setting));
+}
+
+INT_PTR onInitDialog(HWND window) {
+  setUpSlider(window, amountSliderId, effectState.amount.load(std::memory_order_relaxed));
+  setUpSlider(window, speedSliderId, effectState.speed.load(std::memory_order_relaxed));
+  updateLabels(window);
+  // FALSE: the window does not take the keyboard focus when it opens.
+  return FALSE;
+}
+
+INT_PTR onCommand(HWND window, HWND control) {
+  // Esc sends IDCANCEL with no control; only the OK button closes the window.
+  if (control == GetDlgItem(window, okButtonId) && effectState.settingsWindow != nullptr) {
+    DestroyWindow(effectState.settingsWindow);
+    effectState.settingsWindow = nullptr;
+  }
+  return FALSE;
+}
+
+// Every scroll code alike, so that the setting follows the thumb while it is dragged.
+INT_PTR onVScroll(HWND window, HWND slider) {
+  if (slider == GetDlgItem(window, amountSliderId)) {
+    effectState.amount.store(settingFromSlider(window, amountSliderId), std::memory_order_relaxed);
+    updateLabels(window);
+  }
+  if (slider == GetDlgItem(window, speedSliderId)) {
+    effectState.speed.store(settingFromSlider(window, speedSliderId), std::memory_order_relaxed);
+    updateLabels(window);
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+void releaseLibraryOnceWindowsClosed() {
+  if (heldLibrary == nullptr || anySettingsWindowOpen()) {
+    return;
+  }
+  FreeLibrary(heldLibrary);
+  heldLibrary = nullptr;
+}
+
+void configure(EffectModule* module) {
+  releaseLibraryOnceWindowsClosed();
+  if (isSettingsWindow(effectState.settingsWindow)) {
+    return;
+  }
+  effectState.settingsWindow =
+      CreateDialogParamA(module->instance, MAKEINTRESOURCEA(settingsDialogId), module->parentWindow,
+                         settingsDialogProc, 0);
+  if (effectState.settingsWindow == nullptr) {
+    return;
+  }
+  holdLibrary();
+  ShowWindow(effectState.settingsWindow, SW_SHOW);
+}
+
+INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return onInitDialog(window);
+    case WM_COMMAND:
+      return onCommand(window, reinterpret_cast<HWND>(lParam));
+    case WM_VSCROLL:
+      return onVScroll(window, reinterpret_cast<HWND>(lParam));
+    default:
+      return FALSE;
+  }
+}
+
+void updateLabels(HWND window) {
+  char text[124];
+  wsprintfA(text, "Amount:\n%d%%", percentOf(effectState.amount.load(std::memory_order_relaxed)));
+  SetDlgItemTextA(window, amountLabelId, text);
+  wsprintfA(text, "Speed:\n%d%%", percentOf(effectState.speed.load(std::memory_order_relaxed)));
+  SetDlgItemTextA(window, speedLabelId, text);
+}

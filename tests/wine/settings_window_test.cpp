@@ -1,0 +1,634 @@
+// The settings window as the player meets it, through a real copy of the DLL under Wine's null
+// graphics driver: the dialog template, the window `configure` opens over a host window, its
+// sliders and labels, the noise they set, and the host freeing the library under an open window.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+// After <windows.h>, which it needs.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "dialog_template.h"
+#include "noise/noise_table.h"
+#include "plugin_host.h"
+
+namespace {
+
+constexpr const char* windowCaption = "Crackleton v1.0";
+constexpr int okButtonId = 1;
+constexpr int amountSliderId = 1000;
+constexpr int amountLabelId = 1008;
+constexpr int speedSliderId = 1009;
+constexpr int speedLabelId = 1010;
+constexpr int checkBoxIds[] = {1005, 1006, 1007};
+
+// The player registers the common controls at start-up; the library relies on that for the
+// slider class and registers nothing itself.
+class CommonControlsRegistered : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
+    ASSERT_TRUE(InitCommonControlsEx(&controls));
+  }
+};
+
+::testing::Environment* const commonControls =
+    ::testing::AddGlobalTestEnvironment(new CommonControlsRegistered);
+
+HWND createHostWindow() {
+  return CreateWindowExA(0, "STATIC", "Crackleton test host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+std::string windowText(HWND window) {
+  char text[256] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string controlText(HWND window, int controlId) {
+  return windowText(GetDlgItem(window, controlId));
+}
+
+BOOL CALLBACK collectSettingsWindow(HWND window, LPARAM windows) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (processId == GetCurrentProcessId() && windowText(window) == windowCaption) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  }
+  return TRUE;
+}
+
+// Every settings window of this process, open or hidden.
+std::vector<HWND> settingsWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(collectSettingsWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+int sliderPosition(HWND window, int sliderId) {
+  return static_cast<int>(SendDlgItemMessageA(window, sliderId, TBM_GETPOS, 0, 0));
+}
+
+// As the slider reports a move: the thumb goes first, then WM_VSCROLL reaches the dialog.
+void moveSlider(HWND window, int sliderId, int position, WORD scrollCode) {
+  SendDlgItemMessageA(window, sliderId, TBM_SETPOS, TRUE, position);
+  SendMessageA(window, WM_VSCROLL, MAKEWPARAM(scrollCode, position),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, sliderId)));
+}
+
+// A click that goes the way a user's does, through the system's input queue: the system, not
+// the control, decides where it lands.
+void clickWithTheMouse(HWND control) {
+  RECT rect;
+  GetWindowRect(control, &rect);
+  SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(2, clicks, sizeof(INPUT));
+  pumpMessages();
+}
+
+void pressOk(HWND window) {
+  SendDlgItemMessageA(window, okButtonId, BM_CLICK, 0, 0);
+}
+
+std::string iniText(int amount, int speed) {
+  return "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=" + std::to_string(speed) +
+         "\r\nvinyl_amount=" + std::to_string(amount) + "\r\n";
+}
+
+std::int16_t scaledEntry(int iEntry, int amount) {
+  return static_cast<std::int16_t>(std::clamp(noiseTable[iEntry] * amount / 256, -32768, 32767));
+}
+
+class SettingsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hostWindow = createHostWindow();
+    ASSERT_NE(hostWindow, nullptr);
+    ASSERT_TRUE(plugin.load(dllPath(), hostWindow));
+    module = plugin.module;
+  }
+
+  // Closes what the test left open and ends the module as the player does. With no window open
+  // at `quit`, the host's FreeLibrary must unload the library: nothing of it stays behind.
+  void TearDown() override {
+    for (HWND window : settingsWindows()) {
+      DestroyWindow(window);
+    }
+    if (module != nullptr) {
+      module->quit(module);
+    }
+    plugin.unload();
+    EXPECT_EQ(GetModuleHandleA(dllPath().c_str()), nullptr) << "the library stayed loaded";
+    DestroyWindow(hostWindow);
+  }
+
+  std::string dllPath() const { return folder.file("dsp_crackleton.dll"); }
+  std::string ini() const { return folder.file("plugin.ini"); }
+
+  void startWith(int amount, int speed) {
+    writeTextFile(ini(), iniText(amount, speed));
+    ASSERT_EQ(module->initialise(module), 0);
+  }
+
+  // `configure`, then the one settings window there is, or null if there is not exactly one.
+  HWND openWindow() {
+    module->configure(module);
+    pumpMessages();
+    const std::vector<HWND> windows = settingsWindows();
+    return windows.size() == 1 ? windows.front() : nullptr;
+  }
+
+  std::vector<std::int16_t> noiseOverSilence(int valueCount) {
+    std::vector<std::int16_t> block(valueCount, 0);
+    module->process(module, block.data(), valueCount, 16, 1, 44100);
+    return block;
+  }
+
+  TempFolder folder;
+  LoadedPlugin plugin;
+  EffectModule* module = nullptr;
+  HWND hostWindow = nullptr;
+};
+
+// ---- The template ------------------------------------------------------------------------------
+
+struct ExpectedItem {
+  WORD id;
+  const char* windowClass;
+  const char* text;
+  short x, y, width, height;
+  DWORD style;
+};
+
+constexpr DWORD childStyle = WS_CHILD | WS_VISIBLE;
+constexpr DWORD sliderStyle = childStyle | TBS_VERT | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP;
+constexpr DWORD checkBoxStyle = childStyle | BS_AUTOCHECKBOX | WS_DISABLED | WS_TABSTOP;
+constexpr DWORD percentLabelStyle = childStyle | SS_CENTER | WS_GROUP;
+constexpr DWORD textStyle = childStyle | SS_LEFT | WS_GROUP;
+
+// "#128" is the BUTTON class by its number, "#130" STATIC.
+const ExpectedItem expectedItems[] = {
+    {1, "#128", "OK", 230, 7, 50, 14, childStyle | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {1000, "msctls_trackbar32", "Slider1", 15, 7, 21, 98, sliderStyle},
+    {1008, "#130", "", 7, 105, 30, 21, percentLabelStyle},
+    {1005, "#128", "Enable Fake-Skipping", 82, 22, 85, 10, checkBoxStyle},
+    {1006, "#128", "Enable Swaying", 82, 37, 67, 10, checkBoxStyle},
+    {1007, "#128", "Enable Noise", 82, 51, 58, 10, checkBoxStyle},
+    {1009, "msctls_trackbar32", "Slider2", 51, 7, 21, 98, sliderStyle},
+    {1010, "#130", "", 45, 105, 28, 20, percentLabelStyle},
+    {0xFFFF, "#130", "Miscellaneous options:", 82, 7, 72, 8, textStyle | WS_DISABLED},
+    {0xFFFF, "#130", "Crackleton v1.0 for Winamp", 118, 105, 124, 8, textStyle},
+    {0xFFFF, "#130", "Record-surface noise", 118, 115, 84, 8, textStyle},
+    {0xFFFF, "#130", "(more options will be available in version 2.0)", 82, 66, 140, 8, textStyle},
+    {0xFFFF, "#130", "Dust, pops and rumble", 118, 124, 80, 8, textStyle},
+};
+
+TEST_F(SettingsWindow, Template105IsTheClassicDialogWithThirteenControls) {
+  HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(105), RT_DIALOG);
+  ASSERT_NE(found, nullptr);
+  const void* data = LockResource(LoadResource(plugin.library, found));
+  const DWORD size = SizeofResource(plugin.library, found);
+  DialogTemplate dialog;
+  ASSERT_TRUE(readDialogTemplate(data, size, dialog));
+  EXPECT_LT(size - dialog.length, 4u) << "nothing after the last control but padding";
+
+  EXPECT_EQ(dialog.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT)
+      << "created hidden: no WS_VISIBLE";
+  EXPECT_EQ(dialog.extendedStyle, 0u);
+  EXPECT_EQ(dialog.itemCount, 13);
+  EXPECT_EQ(dialog.x, 0);
+  EXPECT_EQ(dialog.y, 0);
+  EXPECT_EQ(dialog.width, 287);
+  EXPECT_EQ(dialog.height, 145);
+  EXPECT_EQ(dialog.menu, "");
+  EXPECT_EQ(dialog.windowClass, "");
+  EXPECT_EQ(dialog.caption, "Crackleton v1.0");
+  EXPECT_EQ(dialog.pointSize, 8);
+  EXPECT_EQ(dialog.face, "MS Sans Serif");
+
+  ASSERT_EQ(dialog.items.size(), std::size(expectedItems));
+  for (std::size_t iItem = 0; iItem < dialog.items.size(); ++iItem) {
+    const DialogItem& item = dialog.items[iItem];
+    const ExpectedItem& expected = expectedItems[iItem];
+    SCOPED_TRACE("control #" + std::to_string(iItem + 1) + " \"" + expected.text + "\"");
+    EXPECT_EQ(item.style, expected.style);
+    EXPECT_EQ(item.extendedStyle, 0u);
+    EXPECT_EQ(item.x, expected.x);
+    EXPECT_EQ(item.y, expected.y);
+    EXPECT_EQ(item.width, expected.width);
+    EXPECT_EQ(item.height, expected.height);
+    EXPECT_EQ(item.id, expected.id);
+    // Class names match without regard to case; windres stores them upper-cased.
+    EXPECT_EQ(lstrcmpiA(item.windowClass.c_str(), expected.windowClass), 0)
+        << item.windowClass << " for " << expected.windowClass;
+    EXPECT_EQ(item.text, expected.text);
+    EXPECT_EQ(item.creationDataSize, 0);
+  }
+}
+
+// ---- Opening -----------------------------------------------------------------------------------
+
+TEST_F(SettingsWindow, ConfigureOpensOneVisibleWindowOwnedByTheHost) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(GetWindow(window, GW_OWNER), hostWindow);
+  for (int sliderId : {amountSliderId, speedSliderId}) {
+    EXPECT_EQ(SendDlgItemMessageA(window, sliderId, TBM_GETRANGEMIN, 0, 0), 0);
+    EXPECT_EQ(SendDlgItemMessageA(window, sliderId, TBM_GETRANGEMAX, 0, 0), 512);
+    EXPECT_EQ(sliderPosition(window, sliderId), 256);
+  }
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n100%");
+}
+
+TEST_F(SettingsWindow, SlidersAndLabelsShowTheStartingSettings) {
+  startWith(100, 300);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 412);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 212);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n39%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n117%");
+}
+
+TEST_F(SettingsWindow, SecondConfigureLeavesTheOneWindow) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(openWindow(), window);
+  EXPECT_EQ(settingsWindows().size(), 1u);
+}
+
+// A preferences page may call `configure` on a module it has never initialised.
+TEST_F(SettingsWindow, ConfigureBeforeInitialiseOpensAWorkingWindow) {
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 512);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 512);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n0%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n0%");
+
+  moveSlider(window, amountSliderId, 256, TB_ENDTRACK);
+  moveSlider(window, speedSliderId, 0, TB_ENDTRACK);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n200%");
+  // The wrap limit is still 0, so the mixer keeps to entry 0.
+  for (std::int16_t value : noiseOverSilence(64)) {
+    ASSERT_EQ(value, noiseTable[0]);
+  }
+}
+
+// Only the settings file can hold a setting outside the sliders' range.
+TEST_F(SettingsWindow, SettingsOutsideTheRangeShowAtTheNearerEnd) {
+  startWith(1000, -5);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 0);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 512);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n390%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n-1%");
+  pressOk(window);
+
+  startWith(-5, 1000);
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 512);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 0);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n-1%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n390%");
+
+  // Opening the window does not bring them into range; only moving a slider does.
+  module->quit(module);
+  const std::string stored = readTextFile(ini());
+  EXPECT_NE(stored.find("vinyl_amount=-5"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("vinyl_speed=1000"), std::string::npos) << stored;
+}
+
+// ---- Moving the sliders ------------------------------------------------------------------------
+
+struct SliderStop {
+  int position;
+  int setting;
+  const char* percent;
+};
+
+void PrintTo(const SliderStop& stop, std::ostream* out) {
+  *out << "position " << stop.position << " (" << stop.percent << ")";
+}
+
+const SliderStop sliderStops[] = {
+    {0, 512, "200%"}, {1, 511, "199%"}, {256, 256, "100%"}, {512, 0, "0%"}};
+const WORD scrollCodes[] = {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK, TB_LINEDOWN};
+
+class SliderMove : public SettingsWindow,
+                   public ::testing::WithParamInterface<std::tuple<int, SliderStop, WORD>> {};
+
+TEST_P(SliderMove, SettingLabelsAndNoiseFollowTheThumb) {
+  const auto [sliderId, stop, scrollCode] = GetParam();
+  const bool amountMoved = sliderId == amountSliderId;
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+
+  moveSlider(window, sliderId, stop.position, scrollCode);
+
+  EXPECT_EQ(controlText(window, amountLabelId),
+            std::string("Amount:\n") + (amountMoved ? stop.percent : "100%"));
+  EXPECT_EQ(controlText(window, speedLabelId),
+            std::string("Speed:\n") + (amountMoved ? "100%" : stop.percent));
+  // 20,000 values at twice the speed stay short of the wrap.
+  const std::vector<std::int16_t> noise = noiseOverSilence(20000);
+  for (int iValue = 0; iValue < 20000; ++iValue) {
+    const std::int16_t expected =
+        amountMoved ? scaledEntry(iValue, stop.setting) : noiseTable[iValue * stop.setting / 256];
+    ASSERT_EQ(noise[iValue], expected) << "value " << iValue;
+  }
+  module->quit(module);
+  const std::string key = amountMoved ? "vinyl_amount=" : "vinyl_speed=";
+  EXPECT_NE(readTextFile(ini()).find(key + std::to_string(stop.setting) + "\r\n"),
+            std::string::npos);
+}
+
+std::string sliderMoveName(const ::testing::TestParamInfo<SliderMove::ParamType>& info) {
+  const auto [sliderId, stop, scrollCode] = info.param;
+  const char* codeNames[] = {"LineUp",     "LineDown", "PageUp", "PageDown", "ThumbPosition",
+                             "ThumbTrack", "Top",      "Bottom", "EndTrack"};
+  return std::string(sliderId == amountSliderId ? "Amount" : "Speed") + "To" +
+         std::to_string(stop.position) + "By" + codeNames[scrollCode];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStopAndScrollCode, SliderMove,
+                         ::testing::Combine(::testing::Values(amountSliderId, speedSliderId),
+                                            ::testing::ValuesIn(sliderStops),
+                                            ::testing::ValuesIn(scrollCodes)),
+                         sliderMoveName);
+
+TEST_F(SettingsWindow, ChangedSettingsReachTheFileAtQuitWithTheWindowLeftOpen) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  moveSlider(window, amountSliderId, 1, TB_ENDTRACK);
+  moveSlider(window, speedSliderId, 512, TB_THUMBPOSITION);
+  module->quit(module);
+  const std::string stored = readTextFile(ini());
+  EXPECT_NE(stored.find("vinyl_amount=511\r\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("vinyl_speed=0\r\n"), std::string::npos) << stored;
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(IsWindowVisible(window));
+}
+
+// ---- Closing -----------------------------------------------------------------------------------
+
+TEST_F(SettingsWindow, CancelAndTheCheckBoxesChangeNothing) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+  // The OK button's identifier without its handle is not the OK button.
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  for (int checkBoxId : checkBoxIds) {
+    HWND checkBox = GetDlgItem(window, checkBoxId);
+    EXPECT_FALSE(IsWindowEnabled(checkBox));
+    // Not BM_CLICK: that ticks even a disabled check box, which no user can.
+    clickWithTheMouse(checkBox);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(checkBoxId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(checkBox));
+    EXPECT_EQ(SendMessageA(checkBox, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  }
+
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 256);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 256);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n100%");
+  module->quit(module);
+  const std::string stored = readTextFile(ini());
+  EXPECT_NE(stored.find("vinyl_amount=256\r\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("vinyl_speed=256\r\n"), std::string::npos) << stored;
+}
+
+TEST_F(SettingsWindow, OkClosesTheWindowAndConfigureOpensAFreshOne) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  pressOk(window);
+  pumpMessages();
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_TRUE(settingsWindows().empty());
+
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindowVisible(window));
+  // The command the OK button sends, sent straight to the dialog.
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, okButtonId)));
+  EXPECT_FALSE(IsWindow(window));
+
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
+}
+
+TEST_F(SettingsWindow, InitialiseForgetsTheOpenWindowWithoutClosingIt) {
+  startWith(256, 256);
+  HWND forgotten = openWindow();
+  ASSERT_NE(forgotten, nullptr);
+  ASSERT_EQ(module->initialise(module), 0);
+  pumpMessages();
+  EXPECT_TRUE(IsWindow(forgotten));
+  EXPECT_TRUE(IsWindowVisible(forgotten));
+
+  module->configure(module);
+  pumpMessages();
+  const std::vector<HWND> windows = settingsWindows();
+  EXPECT_EQ(windows.size(), 2u);
+  EXPECT_NE(std::find(windows.begin(), windows.end(), forgotten), windows.end());
+
+  // The forgotten window still sets the amount.
+  moveSlider(forgotten, amountSliderId, 0, TB_THUMBTRACK);
+  EXPECT_EQ(controlText(forgotten, amountLabelId), "Amount:\n200%");
+  EXPECT_EQ(noiseOverSilence(16)[2], scaledEntry(2, 512));
+}
+
+TEST_F(SettingsWindow, WindowDestroyedBehindTheModulesBackDoesNotBlockConfigure) {
+  startWith(256, 256);
+  HWND window = openWindow();
+  ASSERT_NE(window, nullptr);
+  DestroyWindow(window);
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  pressOk(window);
+
+  // Closed with its owner, as when the player closes the page that opened it.
+  HWND otherHost = createHostWindow();
+  module->parentWindow = otherHost;
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(GetWindow(window, GW_OWNER), otherHost);
+  DestroyWindow(otherHost);
+  EXPECT_FALSE(IsWindow(window));
+
+  module->parentWindow = hostWindow;
+  window = openWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(GetWindow(window, GW_OWNER), hostWindow);
+}
+
+// ---- The host frees the library under an open window -------------------------------------------
+//
+// Each case runs in a child process of its own, so that a crash fails the case instead of ending
+// the whole program. The child reports through its exit code: 0 when every check held.
+
+struct ChildChecks {
+  bool passed = true;
+  void expect(bool condition, const char* what) {
+    if (!condition) {
+      std::fprintf(stderr, "failed: %s\n", what);
+      passed = false;
+    }
+  }
+};
+
+// 64-bit Windows, and Wine with it, swallow an exception raised in a window procedure that the
+// system called: a dialog procedure in an unmapped library would fault again at every message
+// and hang the child. Instead any crash ends the child at once, its exception code the exit code.
+LONG CALLBACK endChildOnCrash(EXCEPTION_POINTERS* exception) {
+  const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+  switch (record.ExceptionCode) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_PRIV_INSTRUCTION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_STACK_OVERFLOW:
+      std::fprintf(stderr, "crashed: exception %08lx at %p\n", record.ExceptionCode,
+                   record.ExceptionAddress);
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), record.ExceptionCode);
+      return EXCEPTION_CONTINUE_SEARCH;
+    default:
+      return EXCEPTION_CONTINUE_SEARCH;
+  }
+}
+
+void endChildOnAnyCrash() {
+  AddVectoredExceptionHandler(1, endChildOnCrash);
+}
+
+[[noreturn]] void exitWith(bool passed) {
+  std::fflush(stderr);
+  std::exit(passed ? 0 : 1);
+}
+
+// Everything a user can do with the window, every message reaching its dialog procedure.
+void useWindow(HWND window, ChildChecks& checks) {
+  moveSlider(window, amountSliderId, 0, TB_THUMBTRACK);
+  moveSlider(window, speedSliderId, 512, TB_ENDTRACK);
+  checks.expect(controlText(window, amountLabelId) == "Amount:\n200%", "amount label");
+  checks.expect(controlText(window, speedLabelId) == "Speed:\n0%", "speed label");
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+  clickWithTheMouse(GetDlgItem(window, checkBoxIds[0]));
+  InvalidateRect(window, nullptr, TRUE);
+  pumpMessages();
+  checks.expect(IsWindow(window) != FALSE, "still open after cancel");
+}
+
+// The player loading the library anew and calling into it once more: with no window left open
+// the module gives back its hold, and the player's FreeLibrary then unloads the library.
+void callInAgainAndFree(const std::string& dllPath, ChildChecks& checks) {
+  HMODULE library = LoadLibraryA(dllPath.c_str());
+  using GetHeader = PluginHeader* (*)();
+  // Through a function type without parameters, as GCC asks for a deliberate cast.
+  auto getHeader = reinterpret_cast<GetHeader>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, "winampDSPGetHeader2")));
+  checks.expect(getHeader != nullptr, "library loads again");
+  if (getHeader == nullptr) {
+    return;
+  }
+  EffectModule* module = getHeader()->moduleAt(0);
+  module->instance = library;
+  module->quit(module);
+  FreeLibrary(library);
+  checks.expect(GetModuleHandleA(dllPath.c_str()) == nullptr, "library unloaded at last");
+}
+
+// As a preferences page does: load, configure without initialise, free at once.
+bool freeRightAfterConfigure() {
+  endChildOnAnyCrash();
+  ChildChecks checks;
+  TempFolder folder;
+  const std::string dllPath = folder.file("dsp_crackleton.dll");
+  HWND hostWindow = createHostWindow();
+  {
+    LoadedPlugin plugin;
+    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    plugin.module->configure(plugin.module);
+  }
+  pumpMessages();
+  const std::vector<HWND> windows = settingsWindows();
+  checks.expect(windows.size() == 1, "the window stays open");
+  if (windows.size() == 1) {
+    useWindow(windows.front(), checks);
+    pressOk(windows.front());
+    pumpMessages();
+    checks.expect(!IsWindow(windows.front()), "OK closes it");
+  }
+  callInAgainAndFree(dllPath, checks);
+  DestroyWindow(hostWindow);
+  return checks.passed;
+}
+
+// As a player shutting down does: quit, free, and the window closes only with its owner.
+bool freeAfterQuit() {
+  endChildOnAnyCrash();
+  ChildChecks checks;
+  TempFolder folder;
+  const std::string dllPath = folder.file("dsp_crackleton.dll");
+  HWND hostWindow = createHostWindow();
+  {
+    LoadedPlugin plugin;
+    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    plugin.module->initialise(plugin.module);
+    plugin.module->configure(plugin.module);
+    plugin.module->quit(plugin.module);
+  }
+  for (int iRound = 0; iRound < 3; ++iRound) {
+    pumpMessages();
+    const std::vector<HWND> windows = settingsWindows();
+    checks.expect(windows.size() == 1, "the window stays open");
+    if (windows.size() == 1) {
+      useWindow(windows.front(), checks);
+    }
+  }
+  DestroyWindow(hostWindow);
+  pumpMessages();
+  checks.expect(settingsWindows().empty(), "closed with its owner");
+  callInAgainAndFree(dllPath, checks);
+  return checks.passed;
+}
+
+TEST(SettingsWindowUnloadDeathTest, HostFreesTheLibraryRightAfterConfigure) {
+  EXPECT_EXIT(exitWith(freeRightAfterConfigure()), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(SettingsWindowUnloadDeathTest, HostFreesTheLibraryAfterQuitWithTheWindowOpen) {
+  EXPECT_EXIT(exitWith(freeAfterQuit()), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
