@@ -18,16 +18,12 @@
 
 #include "dialog_template.h"
 #include "noise/noise_table.h"
+#include "plugin/names.h"
 #include "plugin_host.h"
 
 namespace {
 
 constexpr const char* windowCaption = "Crackleton v1.0";
-constexpr int okButtonId = 1;
-constexpr int amountSliderId = 1000;
-constexpr int amountLabelId = 1008;
-constexpr int speedSliderId = 1009;
-constexpr int speedLabelId = 1010;
 constexpr int checkBoxIds[] = {1005, 1006, 1007};
 
 // The player registers the common controls at start-up; the library relies on that for the
@@ -197,7 +193,7 @@ const ExpectedItem expectedItems[] = {
 };
 
 TEST_F(SettingsWindow, Template105IsTheClassicDialogWithThirteenControls) {
-  HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(105), RT_DIALOG);
+  HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(settingsDialogId), RT_DIALOG);
   ASSERT_NE(found, nullptr);
   const void* data = LockResource(LoadResource(plugin.library, found));
   const DWORD size = SizeofResource(plugin.library, found);
