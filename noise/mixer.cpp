@@ -10,13 +10,34 @@ std::int16_t clampTo16Bits(std::int32_t sum) {
   return static_cast<std::int16_t>(std::clamp<std::int32_t>(sum, -32768, 32767));
 }
 
-// `initialise` sets the wrap limit; before it (or for a wild value) the position stays inside
-// entries 0..60,417 all the same.
-std::int32_t safeWrapLimit(std::int32_t wrapLimit) {
-  return std::clamp<std::int32_t>(wrapLimit, 0, fullWrapLimit);
+}  // namespace
+
+MixerSettings mixerSettingsWithinLimits(std::int32_t amount, std::int32_t speed,
+                                        std::int32_t wrapLimit) {
+  // A negative speed would walk off the front of the table: it holds the position, as speed 0.
+  // `initialise` sets the wrap limit; before it (or for a wild value) the position stays inside
+  // entries 0..60,417 all the same.
+  return {std::clamp(amount, -largestAmount, largestAmount), std::clamp(speed, 0, largestSpeed),
+          std::clamp(wrapLimit, 0, fullWrapLimit)};
 }
 
-}  // namespace
+std::int32_t startPositionWithin(std::int32_t position, const MixerSettings& settings) {
+  return position < 0 || position > settings.wrapLimit ? 0 : position;
+}
+
+std::int32_t mixNoise(const MixerSettings& settings, std::int32_t position, std::int16_t* values,
+                      std::int64_t count) {
+  for (std::int64_t iValue = 0; iValue < count; ++iValue) {
+    // Division, not a shift: the noise is truncated toward zero (-71 at 255 gives -70).
+    const std::int32_t noise = noiseTable[position >> 8] * settings.amount / 256;
+    values[iValue] = clampTo16Bits(values[iValue] + noise);
+    position += settings.speed;
+    if (position > settings.wrapLimit) {
+      position = 0;
+    }
+  }
+  return position;
+}
 
 std::int32_t process(EffectModule*, std::int16_t* samples, std::int32_t frames,
                      std::int32_t bitsPerSample, std::int32_t channels, std::int32_t) {
@@ -25,27 +46,14 @@ std::int32_t process(EffectModule*, std::int16_t* samples, std::int32_t frames,
   }
   // The settings window may change amount and speed mid-block; reading each once per block keeps
   // the loop tight and a change is heard from the next block on.
-  const std::int32_t amount =
-      std::clamp(effectState.amount.load(std::memory_order_relaxed), -largestAmount, largestAmount);
-  // A negative speed would walk off the front of the table: it holds the position, as speed 0.
-  const std::int32_t speed =
-      std::clamp(effectState.speed.load(std::memory_order_relaxed), 0, largestSpeed);
-  const std::int32_t wrapLimit = safeWrapLimit(effectState.wrapLimit);
-  std::int32_t position = effectState.position;
-  if (position < 0 || position > wrapLimit) {
-    position = 0;
-  }
-
+  const MixerSettings settings =
+      mixerSettingsWithinLimits(effectState.amount.load(std::memory_order_relaxed),
+                                effectState.speed.load(std::memory_order_relaxed),
+                                effectState.wrapLimit.load(std::memory_order_relaxed));
+  const std::int32_t position =
+      startPositionWithin(effectState.position.load(std::memory_order_relaxed), settings);
   const std::int64_t valueCount = static_cast<std::int64_t>(frames) * channels;
-  for (std::int64_t iValue = 0; iValue < valueCount; ++iValue) {
-    // Division, not a shift: the noise is truncated toward zero (-71 at 255 gives -70).
-    const std::int32_t noise = noiseTable[position >> 8] * amount / 256;
-    samples[iValue] = clampTo16Bits(samples[iValue] + noise);
-    position += speed;
-    if (position > wrapLimit) {
-      position = 0;
-    }
-  }
-  effectState.position = position;
+  effectState.position.store(mixNoise(settings, position, samples, valueCount),
+                             std::memory_order_relaxed);
   return frames;
 }

@@ -15,9 +15,29 @@ struct EffectModule;
 constexpr std::int32_t largestAmount = 65536;
 constexpr std::int32_t largestSpeed = 1 << 24;
 
-// Called by the player for every decoded block, on its audio thread. Adds the table entry at the
-// read position, scaled by the amount, to each 16-bit value in memory order, clamps the sum to
-// 16 bits and steps the position on by the speed, wrapping to 0 past the wrap limit. Blocks of
-// any other sample width pass untouched. Returns `frames`.
+// What one block is mixed with, read once before it and held inside the limits above: amount in
+// -65,536..65,536, speed in 0..2^24, wrap limit in 0..60,417 × 256.
+struct MixerSettings {
+  std::int32_t amount;
+  std::int32_t speed;
+  std::int32_t wrapLimit;
+};
+
+MixerSettings mixerSettingsWithinLimits(std::int32_t amount, std::int32_t speed,
+                                        std::int32_t wrapLimit);
+
+// A read position outside 0..wrapLimit (never made by the mixer) counts as the start.
+std::int32_t startPositionWithin(std::int32_t position, const MixerSettings& settings);
+
+// The mixer itself, pure: adds the table entry at the read position, scaled by the amount, to
+// each of `count` values in memory order, clamps each sum to 16 bits, and steps the position on
+// by the speed, back to 0 once it passes the wrap limit. `position` must lie within 0..wrapLimit.
+// Returns the position after the last value.
+std::int32_t mixNoise(const MixerSettings& settings, std::int32_t position, std::int16_t* values,
+                      std::int64_t count);
+
+// Called by the player for every decoded block, on its audio thread. Mixes the noise into every
+// 16-bit value from `effectState`'s read position on, and leaves the position after the block
+// there for the next one. Blocks of any other sample width pass untouched. Returns `frames`.
 std::int32_t process(EffectModule* module, std::int16_t* samples, std::int32_t frames,
                      std::int32_t bitsPerSample, std::int32_t channels, std::int32_t sampleRate);

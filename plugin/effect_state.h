@@ -10,18 +10,19 @@ struct HWND__;
 using WindowHandle = HWND__*;
 
 // The module's one process-wide state, all zero while the library is loaded and before
-// `initialise` runs.
+// `initialise` runs. Players call into the module from several threads (the settings window and
+// `initialise` on the main thread, `process` on the audio thread), so every field is atomic;
+// relaxed order is enough, as no field guards another.
 struct EffectState {
-  // Noise level in 1/256 (256 = the table as it stands). Written by the settings window on its
-  // own thread while the audio thread reads it, hence atomic.
+  // Noise level in 1/256 (256 = the table as it stands).
   std::atomic<std::int32_t> amount;
-  // Step through the table per sample value, in 1/256 entry. Shared like `amount`.
+  // Step through the table per sample value, in 1/256 entry.
   std::atomic<std::int32_t> speed;
   // The largest read position used before the position returns to 0.
-  std::int32_t wrapLimit;
-  WindowHandle settingsWindow;
+  std::atomic<std::int32_t> wrapLimit;
+  std::atomic<WindowHandle> settingsWindow;
   // Read position in the table, 8 fractional bits.
-  std::int32_t position;
+  std::atomic<std::int32_t> position;
 };
 
 extern EffectState effectState;
@@ -29,10 +30,16 @@ extern EffectState effectState;
 // 60,417 × 256: the position of the last entry that is played.
 constexpr std::int32_t fullWrapLimit = 0xEC0100;
 
+// Puts `effectState` as `initialise` leaves it: the two settings given, no settings window
+// recorded, the loop at its start.
+void startEffectState(std::int32_t amount, std::int32_t speed);
+
 static_assert(sizeof(std::atomic<std::int32_t>) == 4 && alignof(std::atomic<std::int32_t>) == 4,
-              "the shared settings must stay plain aligned 32-bit fields");
-static_assert(std::atomic<std::int32_t>::is_always_lock_free,
+              "the fields stay plain aligned 32-bit values");
+static_assert(std::atomic<std::int32_t>::is_always_lock_free &&
+                  std::atomic<WindowHandle>::is_always_lock_free,
               "the audio thread never takes a lock");
+static_assert(sizeof(std::atomic<WindowHandle>) == sizeof(WindowHandle));
 static_assert(offsetof(EffectState, amount) == 0 && offsetof(EffectState, speed) == 4 &&
               offsetof(EffectState, wrapLimit) == 8);
 #if UINTPTR_MAX == 0xFFFFFFFFu

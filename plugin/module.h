@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -62,10 +63,36 @@ EffectModule* moduleAt(std::int32_t index);
 std::int32_t initialise(EffectModule* module);
 
 // Called by the player on its main thread when it is done with the module: writes both settings
-// back to plugin.ini. A settings window that is still open stays open.
+// back to plugin.ini (see `storeSettings`). A settings window that is still open stays open.
+// Before any `initialise` in this load of the library the module holds no settings of the
+// user's, so it writes nothing.
 void quit(EffectModule* module);
+
+// Where the two settings the module holds came from, so that it never writes values over the
+// user's stored ones that the user did not set.
+struct SettingsOrigin {
+  // `initialise` has run since the library was loaded.
+  std::atomic<bool> initialised;
+  // plugin.ini was there when the settings were last loaded but could not be read (another
+  // program held it locked, say): the settings held are defaults, not the user's.
+  std::atomic<bool> fileUnreadable;
+  // Set with a slider since the settings were last loaded.
+  std::atomic<bool> amountSetByUser;
+  std::atomic<bool> speedSetByUser;
+};
+
+extern SettingsOrigin settingsOrigin;
+
+// Reads both settings from plugin.ini into `effectState`, 256 for a missing one, exactly as
+// `initialise` does, and touches nothing else of it.
+void loadSettings(const EffectModule* module);
+
+// Writes both settings to plugin.ini, as `quit` does once the module is initialised: both of
+// them, unless the file could not be read when they were loaded; then only those the user has
+// set since.
+void storeSettings(const EffectModule* module);
 
 // Fills `path` with plugin.ini's full name beside the library that `module->instance` names.
 // Returns false, with `path` empty, when the library's own name cannot be had whole or the result
 // would not fit.
-bool settingsPath(const EffectModule* module, char (&path)[MAX_PATH]);
+bool settingsPath(const EffectModule* module, wchar_t (&path)[MAX_PATH]);

@@ -1,4 +1,8 @@
 // Loading and storing the two settings in plugin.ini beside the library.
+//
+// Every call goes through the profile API's wide forms: a library in a folder that the ANSI code
+// page cannot spell (Cyrillic on a Western system, say) gets its name back with question marks
+// from the 8-bit forms, and would never find its file. The file itself stays 8-bit text.
 
 #include <windows.h>
 
@@ -7,49 +11,110 @@
 #include "plugin/settings_path_text.h"
 #include "settings_window/window.h"
 
-bool settingsPath(const EffectModule* module, char (&path)[MAX_PATH]) {
-  char libraryFileName[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(module->instance, libraryFileName, MAX_PATH);
+SettingsOrigin settingsOrigin{};
+
+namespace {
+
+// The section and key names as the wide profile calls take them. The section is the module's
+// description, 8-bit text in the ANSI code page.
+struct ProfileNames {
+  wchar_t path[MAX_PATH];
+  wchar_t section[128];
+  wchar_t speedKey[16];
+  wchar_t amountKey[16];
+};
+
+template <std::size_t capacity>
+bool widen(const char* text, wchar_t (&wide)[capacity]) {
+  return MultiByteToWideChar(CP_ACP, 0, text, -1, wide, capacity) != 0;
+}
+
+bool profileNamesFor(const EffectModule* module, ProfileNames& names) {
+  return settingsPath(module, names.path) && widen(module->description, names.section) &&
+         widen(speedKey, names.speedKey) && widen(amountKey, names.amountKey);
+}
+
+// A file that is there but will not open for reading (locked by another program, a folder of
+// that name, no right to read it) reads as all defaults: those are not the user's values.
+bool existsButCannotBeRead(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return false;
+  }
+  const DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+void writeSetting(const ProfileNames& names, const wchar_t* key, std::int32_t value) {
+  wchar_t text[32];
+  wsprintfW(text, L"%d", value);
+  // A failed write (a read-only file, say) is ignored; the next quit writes again.
+  WritePrivateProfileStringW(names.section, key, text, names.path);
+}
+
+}  // namespace
+
+bool settingsPath(const EffectModule* module, wchar_t (&path)[MAX_PATH]) {
+  wchar_t libraryFileName[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(module->instance, libraryFileName, MAX_PATH);
   // A name that fills the whole buffer may have been cut short, and older systems leave it
   // unterminated: treat it like no name at all rather than guess at a directory.
   if (length == 0 || length >= MAX_PATH) {
-    path[0] = '\0';
+    path[0] = L'\0';
     return false;
   }
   return settingsPathBeside(libraryFileName, path, MAX_PATH);
 }
 
-std::int32_t initialise(EffectModule* module) {
-  releaseLibraryOnceWindowsClosed();
+void loadSettings(const EffectModule* module) {
   std::int32_t speed = defaultSetting;
   std::int32_t amount = defaultSetting;
-  char path[MAX_PATH];
+  bool unreadable = false;
+  ProfileNames names;
   // Without a usable path the settings are as on a first run; the mixer and the settings window
   // cope with any value the file holds, so nothing is range-checked here.
-  if (settingsPath(module, path)) {
+  if (profileNamesFor(module, names)) {
+    unreadable = existsButCannotBeRead(names.path);
     speed = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(module->description, speedKey, defaultSetting, path));
+        GetPrivateProfileIntW(names.section, names.speedKey, defaultSetting, names.path));
     amount = static_cast<std::int32_t>(
-        GetPrivateProfileIntA(module->description, amountKey, defaultSetting, path));
+        GetPrivateProfileIntW(names.section, names.amountKey, defaultSetting, names.path));
   }
   effectState.speed.store(speed, std::memory_order_relaxed);
   effectState.amount.store(amount, std::memory_order_relaxed);
-  effectState.settingsWindow = nullptr;
-  effectState.position = 0;
-  effectState.wrapLimit = fullWrapLimit;
+  settingsOrigin.fileUnreadable.store(unreadable, std::memory_order_relaxed);
+  settingsOrigin.speedSetByUser.store(false, std::memory_order_relaxed);
+  settingsOrigin.amountSetByUser.store(false, std::memory_order_relaxed);
+}
+
+void storeSettings(const EffectModule* module) {
+  ProfileNames names;
+  if (!profileNamesFor(module, names)) {
+    return;
+  }
+  const bool onlyWhatTheUserSet = settingsOrigin.fileUnreadable.load(std::memory_order_relaxed);
+  if (!onlyWhatTheUserSet || settingsOrigin.speedSetByUser.load(std::memory_order_relaxed)) {
+    writeSetting(names, names.speedKey, effectState.speed.load(std::memory_order_relaxed));
+  }
+  if (!onlyWhatTheUserSet || settingsOrigin.amountSetByUser.load(std::memory_order_relaxed)) {
+    writeSetting(names, names.amountKey, effectState.amount.load(std::memory_order_relaxed));
+  }
+}
+
+std::int32_t initialise(EffectModule* module) {
+  releaseLibraryOnceWindowsClosed();
+  loadSettings(module);
+  startEffectState(effectState.amount.load(std::memory_order_relaxed),
+                   effectState.speed.load(std::memory_order_relaxed));
+  settingsOrigin.initialised.store(true, std::memory_order_relaxed);
   return 0;
 }
 
 void quit(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
-  char path[MAX_PATH];
-  if (!settingsPath(module, path)) {
-    return;
+  if (settingsOrigin.initialised.load(std::memory_order_relaxed)) {
+    storeSettings(module);
   }
-  char text[32];
-  // A failed write (a read-only file, say) is ignored; the next quit writes again.
-  wsprintfA(text, "%d", effectState.speed.load(std::memory_order_relaxed));
-  WritePrivateProfileStringA(module->description, speedKey, text, path);
-  wsprintfA(text, "%d", effectState.amount.load(std::memory_order_relaxed));
-  WritePrivateProfileStringA(module->description, amountKey, text, path);
 }

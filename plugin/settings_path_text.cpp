@@ -1,11 +1,12 @@
 #include "plugin/settings_path_text.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "plugin/names.h"
 
-bool settingsPathBeside(const char* libraryFileName, char* path, std::size_t capacity) {
-  const char* lastBackslash = std::strrchr(libraryFileName, '\\');
+bool settingsPathBeside(const wchar_t* libraryFileName, wchar_t* path, std::size_t capacity) {
+  const wchar_t* lastBackslash = std::wcsrchr(libraryFileName, L'\\');
   const std::size_t directoryLength =
       lastBackslash == nullptr ? 0 : static_cast<std::size_t>(lastBackslash - libraryFileName) + 1;
   const std::size_t fileNameLength = std::strlen(settingsFileName);
@@ -14,10 +15,13 @@ bool settingsPathBeside(const char* libraryFileName, char* path, std::size_t cap
     return false;
   }
   if (directoryLength + fileNameLength + 1 > capacity) {
-    path[0] = '\0';
+    path[0] = L'\0';
     return false;
   }
-  std::memcpy(path, libraryFileName, directoryLength);
-  std::memcpy(path + directoryLength, settingsFileName, fileNameLength + 1);
+  std::wmemcpy(path, libraryFileName, directoryLength);
+  // The file's name is plain ASCII: each character widens as it is.
+  for (std::size_t iChar = 0; iChar <= fileNameLength; ++iChar) {
+    path[directoryLength + iChar] = static_cast<wchar_t>(settingsFileName[iChar]);
+  }
   return true;
 }

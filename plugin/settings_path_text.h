@@ -4,6 +4,7 @@
 
 // Builds the settings file's name from the library's own file name: the directory part, backslash
 // included, followed by "plugin.ini"; a name without a backslash gives the bare "plugin.ini".
+// Wide characters, so that a folder the ANSI code page cannot spell is still reached.
 // Writes at most `capacity` characters, terminator included. When the result would not fit it
 // writes the empty text and returns false: a cut-off name would point at some other file.
-bool settingsPathBeside(const char* libraryFileName, char* path, std::size_t capacity);
+bool settingsPathBeside(const wchar_t* libraryFileName, wchar_t* path, std::size_t capacity);

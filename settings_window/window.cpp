@@ -65,6 +65,31 @@ void holdLibrary() {
   }
 }
 
+// Marks a window, in its DWLP_USER, that stores the settings when OK closes it.
+constexpr LONG_PTR storeOnClose = 1;
+
+// Players register the common controls at start-up; a host that never did (a console program, a
+// bridge) would get no window at all, as the dialog cannot make its sliders. Loaded at run time,
+// so that the library imports nothing more; never freed, as the classes must outlive this call.
+void registerSliderClassIfMissing(HINSTANCE instance) {
+  WNDCLASSEXA sliderClass = {};
+  sliderClass.cbSize = sizeof sliderClass;
+  if (GetClassInfoExA(instance, TRACKBAR_CLASSA, &sliderClass)) {
+    return;
+  }
+  HMODULE commonControls = LoadLibraryA("comctl32.dll");
+  if (commonControls == nullptr) {
+    return;
+  }
+  using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto initCommonControlsEx = reinterpret_cast<InitCommonControlsExFunction>(
+      reinterpret_cast<void (*)()>(GetProcAddress(commonControls, "InitCommonControlsEx")));
+  if (initCommonControlsEx != nullptr) {
+    const INITCOMMONCONTROLSEX barClasses = {sizeof barClasses, ICC_BAR_CLASSES};
+    initCommonControlsEx(&barClasses);
+  }
+}
+
 std::int32_t settingFromSlider(HWND window, int sliderId) {
   const LRESULT position = SendDlgItemMessageA(window, sliderId, TBM_GETPOS, 0, 0);
   return settingFromSliderPosition(static_cast<std::int32_t>(position));
@@ -85,11 +110,20 @@ INT_PTR onInitDialog(HWND window) {
 }
 
 INT_PTR onCommand(HWND window, HWND control) {
-  // Esc sends IDCANCEL with no control; only the OK button closes the window.
-  if (control == GetDlgItem(window, okButtonId) && effectState.settingsWindow != nullptr) {
-    DestroyWindow(effectState.settingsWindow);
-    effectState.settingsWindow = nullptr;
+  // Esc sends IDCANCEL with no control; only the OK button closes the window. It closes the
+  // window it belongs to, also one that `initialise` has forgotten, and forgets the record only
+  // when the record names this window.
+  if (control != GetDlgItem(window, okButtonId)) {
+    return FALSE;
   }
+  HWND recorded = window;
+  effectState.settingsWindow.compare_exchange_strong(recorded, nullptr, std::memory_order_relaxed);
+  // A window opened before any `initialise` has no `quit` to follow it (a preferences page frees
+  // the library without one): what the user set there is stored as it closes.
+  if (GetWindowLongPtrA(window, DWLP_USER) == storeOnClose) {
+    storeSettings(moduleAt(0));
+  }
+  DestroyWindow(window);
   return FALSE;
 }
 
@@ -97,10 +131,12 @@ INT_PTR onCommand(HWND window, HWND control) {
 INT_PTR onVScroll(HWND window, HWND slider) {
   if (slider == GetDlgItem(window, amountSliderId)) {
     effectState.amount.store(settingFromSlider(window, amountSliderId), std::memory_order_relaxed);
+    settingsOrigin.amountSetByUser.store(true, std::memory_order_relaxed);
     updateLabels(window);
   }
   if (slider == GetDlgItem(window, speedSliderId)) {
     effectState.speed.store(settingFromSlider(window, speedSliderId), std::memory_order_relaxed);
+    settingsOrigin.speedSetByUser.store(true, std::memory_order_relaxed);
     updateLabels(window);
   }
   return FALSE;
@@ -118,17 +154,25 @@ void releaseLibraryOnceWindowsClosed() {
 
 void configure(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
-  if (isSettingsWindow(effectState.settingsWindow)) {
+  if (isSettingsWindow(effectState.settingsWindow.load(std::memory_order_relaxed))) {
     return;
   }
-  effectState.settingsWindow =
-      CreateDialogParamA(module->instance, MAKEINTRESOURCEA(settingsDialogId), module->parentWindow,
-                         settingsDialogProc, 0);
-  if (effectState.settingsWindow == nullptr) {
+  // A preferences page calls `configure` on a library it has just loaded, without `initialise`:
+  // the window must show the user's settings, not the zeros the library starts with.
+  const bool beforeInitialise = !settingsOrigin.initialised.load(std::memory_order_relaxed);
+  if (beforeInitialise) {
+    loadSettings(module);
+  }
+  registerSliderClassIfMissing(module->instance);
+  HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(settingsDialogId),
+                                   module->parentWindow, settingsDialogProc, 0);
+  effectState.settingsWindow.store(window, std::memory_order_relaxed);
+  if (window == nullptr) {
     return;
   }
+  SetWindowLongPtrA(window, DWLP_USER, beforeInitialise ? storeOnClose : 0);
   holdLibrary();
-  ShowWindow(effectState.settingsWindow, SW_SHOW);
+  ShowWindow(window, SW_SHOW);
 }
 
 INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {

@@ -8,7 +8,8 @@
 struct EffectModule;
 
 // Called by the player on its main thread, at any time after it has filled in the module's
-// handles. Opens the settings window unless the one it last opened is still open.
+// handles. Opens the settings window unless the one it last opened is still open. Before any
+// `initialise` it loads the stored settings first, and that window stores them when OK closes it.
 void configure(EffectModule* module);
 
 INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

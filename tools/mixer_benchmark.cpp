@@ -17,10 +17,7 @@ int main() {
   constexpr int blockCount = 200000;  // about 43 minutes of audio
 
   std::vector<std::int16_t> block(framesPerBlock * channels);
-  effectState.amount = 256;
-  effectState.speed = 256;
-  effectState.wrapLimit = fullWrapLimit;
-  effectState.position = 0;
+  startEffectState(256, 256);
 
   std::int64_t checksum = 0;
   const auto start = std::chrono::steady_clock::now();

@@ -14,13 +14,8 @@ namespace {
 
 using Block = std::vector<std::int16_t>;
 
-// The state `initialise` leaves, with the given settings.
 void startWith(std::int32_t amount, std::int32_t speed) {
-  effectState.amount = amount;
-  effectState.speed = speed;
-  effectState.wrapLimit = fullWrapLimit;
-  effectState.settingsWindow = nullptr;
-  effectState.position = 0;
+  startEffectState(amount, speed);
 }
 
 Block mix(Block block, std::int32_t channels = 1) {

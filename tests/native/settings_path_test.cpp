@@ -10,12 +10,25 @@ namespace {
 
 constexpr std::size_t pathLimit = 260;
 
-std::string pathBeside(const std::string& libraryFileName, bool expectFits = true) {
-  char path[pathLimit + 1];
-  path[pathLimit] = '#';  // a guard just past the buffer the function is given
+// The names here are ASCII but for one test; each character widens as it is.
+std::wstring wide(const std::string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::string narrow(const std::wstring& text) {
+  return std::string(text.begin(), text.end());
+}
+
+std::wstring widePathBeside(const std::wstring& libraryFileName, bool expectFits = true) {
+  wchar_t path[pathLimit + 1];
+  path[pathLimit] = L'#';  // a guard just past the buffer the function is given
   EXPECT_EQ(settingsPathBeside(libraryFileName.c_str(), path, pathLimit), expectFits);
-  EXPECT_EQ(path[pathLimit], '#') << "wrote past the end";
+  EXPECT_EQ(path[pathLimit], L'#') << "wrote past the end";
   return path;
+}
+
+std::string pathBeside(const std::string& libraryFileName, bool expectFits = true) {
+  return narrow(widePathBeside(wide(libraryFileName), expectFits));
 }
 
 TEST(SettingsPath, SitsBesideTheLibrary) {
@@ -23,6 +36,9 @@ TEST(SettingsPath, SitsBesideTheLibrary) {
   EXPECT_EQ(pathBeside("C:\\dsp_crackleton.dll"), "C:\\plugin.ini");
   EXPECT_EQ(pathBeside("\\\\server\\share\\a\\b.dll"), "\\\\server\\share\\a\\plugin.ini");
   EXPECT_EQ(pathBeside("C:\\dir\\"), "C:\\dir\\plugin.ini");
+  // A folder no 8-bit code page spells.
+  EXPECT_EQ(widePathBeside(L"C:\\\u041f\u043b\u0430\u0433\u0438\u043d\\\u97f3.dll"),
+            L"C:\\\u041f\u043b\u0430\u0433\u0438\u043d\\plugin.ini");
 }
 
 TEST(SettingsPath, NameWithoutBackslashGivesTheBareFileName) {
@@ -44,12 +60,12 @@ TEST(SettingsPath, AtThePathLimit) {
 }
 
 TEST(SettingsPath, NeverWritesPastASmallBuffer) {
-  char tiny[4] = {'#', '#', '#', '#'};
-  EXPECT_FALSE(settingsPathBeside("C:\\x.dll", tiny, 3));
-  EXPECT_EQ(tiny[0], '\0');
-  EXPECT_EQ(tiny[3], '#');
-  EXPECT_FALSE(settingsPathBeside("C:\\x.dll", tiny, 0));
-  EXPECT_EQ(tiny[0], '\0');
+  wchar_t tiny[4] = {L'#', L'#', L'#', L'#'};
+  EXPECT_FALSE(settingsPathBeside(L"C:\\x.dll", tiny, 3));
+  EXPECT_EQ(tiny[0], L'\0');
+  EXPECT_EQ(tiny[3], L'#');
+  EXPECT_FALSE(settingsPathBeside(L"C:\\x.dll", tiny, 0));
+  EXPECT_EQ(tiny[0], L'\0');
 }
 
 }  // namespace

@@ -270,23 +270,25 @@ TEST_F(SettingsWindow, SecondConfigureLeavesTheOneWindow) {
   EXPECT_EQ(settingsWindows().size(), 1u);
 }
 
-// A preferences page may call `configure` on a module it has never initialised.
-TEST_F(SettingsWindow, ConfigureBeforeInitialiseOpensAWorkingWindow) {
+// A preferences page calls `configure` on a library it has just loaded, never initialised, and
+// frees it without `quit`: the window shows the stored settings and OK stores what the user set.
+TEST_F(SettingsWindow, ConfigureBeforeInitialiseShowsAndStoresTheUsersSettings) {
+  writeTextFile(ini(), iniText(100, 300) + "[Other]\r\nkept=1\r\n");
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 512);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 512);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n0%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n0%");
+  EXPECT_EQ(sliderPosition(window, amountSliderId), 412);
+  EXPECT_EQ(sliderPosition(window, speedSliderId), 212);
+  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n39%");
+  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n117%");
 
   moveSlider(window, amountSliderId, 256, TB_ENDTRACK);
-  moveSlider(window, speedSliderId, 0, TB_ENDTRACK);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n200%");
   // The wrap limit is still 0, so the mixer keeps to entry 0.
   for (std::int16_t value : noiseOverSilence(64)) {
     ASSERT_EQ(value, noiseTable[0]);
   }
+  pressOk(window);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(readTextFile(ini()), iniText(256, 300) + "[Other]\r\nkept=1\r\n");
 }
 
 // Only the settings file can hold a setting outside the sliders' range.

@@ -36,10 +36,7 @@ int main(int argumentCount, char** arguments) {
     std::fprintf(stderr, "usage: mix_reference AMOUNT SPEED (settings in 1/256, 0..65536)\n");
     return 2;
   }
-  effectState.amount = amount;
-  effectState.speed = speed;
-  effectState.wrapLimit = fullWrapLimit;
-  effectState.position = 0;
+  startEffectState(amount, speed);
 
   std::vector<std::int16_t> block(valuesPerBlock);
   std::size_t valuesRead = 0;
