@@ -1,0 +1,741 @@
+#include "tools/dspval/session.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <random>
+
+#include "plugin/names.h"
+#include "tools/dspval/hostile_audio.h"
+#include "tools/dspval/settings_timeline.h"
+#include "tools/player_host/player_host.h"
+
+namespace {
+
+// "Плагины": a folder name that no Western code page can spell.
+const wchar_t* const unspellableFolderName = L"\u041f\u043b\u0430\u0433\u0438\u043d\u044b";
+constexpr std::int32_t sliderLargest = 512;
+// What the audio threads may keep of one session for explaining: 64 MiB of 16-bit values.
+constexpr std::int64_t valuesKeptPerSession = 32 << 20;
+
+enum class FileCondition { normal, missing, lockedWhileLoading, readOnly, directory };
+
+struct StoredValue {
+  bool present = false;
+  std::string text;        // as it stands in the file
+  std::int32_t value = 0;  // what the platform's reader makes of it
+};
+
+// What the user has in plugin.ini for the two settings.
+struct UsersValues {
+  StoredValue speed;
+  StoredValue amount;
+};
+
+// The plug-in as it should behave, seen from outside.
+struct ModelModule {
+  bool initialised = false;
+  bool fileUnreadable = false;
+  bool amountSetByUser = false;
+  bool speedSetByUser = false;
+  HeldSettings held;
+  HWND recordedWindow = nullptr;
+};
+
+struct SettingsWindow {
+  HWND window;
+  bool storesOnClose;  // opened before any `initialise`
+};
+
+std::vector<HWND> dialogsOfThisThread() {
+  std::vector<HWND> dialogs;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        char className[16] = "";
+        GetClassNameA(window, className, sizeof className);
+        if (lstrcmpA(className, "#32770") == 0) {
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&dialogs));
+  return dialogs;
+}
+
+std::string readBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return "";
+  }
+  std::string bytes;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    bytes.append(chunk, got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+void writeBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void deleteTree(const std::wstring& path) {
+  WIN32_FIND_DATAW entry;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") {
+        continue;
+      }
+      const std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        deleteTree(child);
+      } else {
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+// The file's bytes without `section` (its header line up to the next section's): what the
+// plug-in must never change.
+std::string withoutSection(const std::string& text, const std::string& section) {
+  const std::string header = "[" + section + "]";
+  std::string kept;
+  bool inside = false;
+  for (std::size_t lineStart = 0; lineStart < text.size();) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    const std::string line = text.substr(lineStart, lineEnd - lineStart);
+    if (!line.empty() && line[0] == '[') {
+      inside = line.compare(0, header.size(), header) == 0;
+    }
+    if (!inside) {
+      kept += line;
+    }
+    lineStart = lineEnd;
+  }
+  return kept;
+}
+
+std::wstring widened(const char* text) {
+  return std::wstring(text, text + lstrlenA(text));
+}
+
+// The text of `key` in `section` as it stands in the file's bytes. Read from the bytes, not
+// through the profile API: Wine's keeps a changed copy in memory even when writing the file
+// failed, and what counts is what the user finds on disk.
+StoredValue storedValue(const std::string& text, const std::string& section, const char* key) {
+  const std::string header = "[" + section + "]";
+  const std::string keyStart = std::string(key) + "=";
+  StoredValue stored;
+  bool inside = false;
+  for (std::size_t lineStart = 0; lineStart < text.size();) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    std::string line = text.substr(lineStart, lineEnd - lineStart);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+      line.pop_back();
+    }
+    if (!line.empty() && line[0] == '[') {
+      inside = line == header;
+    } else if (inside && line.compare(0, keyStart.size(), keyStart) == 0) {
+      stored.present = true;
+      stored.text = line.substr(keyStart.size());
+    }
+    lineStart = lineEnd;
+  }
+  return stored;
+}
+
+// The same text, or a plain decimal number (blanks around it allowed) of the same value: the
+// profile writer leaves a key alone when it is set to the value it already reads as.
+bool sameValue(const StoredValue& stored, const StoredValue& expected) {
+  if (stored.present != expected.present || stored.text == expected.text) {
+    return stored.present == expected.present;
+  }
+  const std::size_t first = stored.text.find_first_not_of(" \t");
+  const std::size_t last = stored.text.find_last_not_of(" \t");
+  if (first == std::string::npos) {
+    return false;
+  }
+  const std::string number = stored.text.substr(first, last - first + 1);
+  const std::size_t digitsAt = number[0] == '-' || number[0] == '+' ? 1 : 0;
+  if (number.size() == digitsAt || number.size() > 11 ||
+      number.find_first_not_of("0123456789", digitsAt) != std::string::npos) {
+    return false;
+  }
+  return std::stoll(number) == expected.value;
+}
+
+std::string describe(const StoredValue& value) {
+  return value.present ? "\"" + value.text + "\"" : "nothing";
+}
+
+class Session {
+ public:
+  Session(const std::wstring& builtDll, std::uint32_t randomStart, SessionTotals& totals)
+      : builtDll_(builtDll), random_(randomStart), totals_(totals), timeline_(HeldSettings{}) {}
+
+  std::vector<std::string> run();
+
+ private:
+  using Action = void (Session::*)();
+
+  void prepareFolder();
+  void prepareSettingsFile();
+  void chooseAndTakeAction();
+
+  // The host's actions.
+  void loadForPlayer();
+  void freeForPlayer();
+  void callInitialise();
+  void callQuit();
+  void callConfigure();
+  void openPreferencesPage();
+  void moveSlider();
+  void pressOk();
+  void startAudio();
+  void stopAudio();
+  void mixOnMainThread();
+  void pump();
+  void finish();
+
+  void configure(EffectModule* module);
+  void loadLibraryNote();
+  void freeLibraryNote();
+  HANDLE lockIfLoading(bool loads);
+
+  // The model.
+  void modelStartsAfresh();
+  void modelLoadsSettings();
+  void modelStoresSettings(const char* after);
+  // Ends a change of the timeline with what the model now holds.
+  void settle();
+
+  void checkWindowShowsHeldSettings(HWND window);
+  void checkFile(const char* after);
+  void checkUnloaded();
+  void fail(const std::string& what);
+
+  bool knowsThisPlugin() const { return knowsThisPlugin_; }
+  bool dllLoaded() const { return GetModuleHandleW(dllPath_.c_str()) != nullptr; }
+  std::wstring ini() const { return folder_ + L"\\plugin.ini"; }
+
+  const std::wstring builtDll_;
+  std::mt19937 random_;
+  SessionTotals& totals_;
+  std::vector<std::string> failures_;
+  std::vector<std::string> trail_;
+
+  std::wstring folder_;
+  std::wstring dllPath_;
+  std::string section_ = descriptionText;
+  bool knowsThisPlugin_ = true;
+  FileCondition condition_ = FileCondition::normal;
+  std::string otherSections_;
+  UsersValues usersValues_;
+
+  HWND playerWindow_ = nullptr;
+  PlayerPlugin player_;
+  std::vector<SettingsWindow> windows_;
+  ModelModule model_;
+  SettingsTimeline timeline_;
+  std::atomic<std::uint64_t> nextOrder_{0};
+  std::atomic<std::int64_t> valuesLeftToKeep_{valuesKeptPerSession};
+  AudioThreads audio_;
+  AudioFindings mainThreadAudio_;
+  GuardedMemory mainThreadMemory_;
+};
+
+std::vector<std::string> Session::run() {
+  prepareFolder();
+  prepareSettingsFile();
+  playerWindow_ = createPlayerWindow();
+  const int actionCount = 6 + static_cast<int>(random_() % 30);
+  for (int iAction = 0; iAction < actionCount && failures_.empty(); ++iAction) {
+    chooseAndTakeAction();
+  }
+  finish();
+  audio_.findings.add(std::move(mainThreadAudio_));
+  totals_.blocks += audio_.findings.blockCount;
+  totals_.values += audio_.findings.valueCount;
+  for (std::string& failure : audio_.findings.failures) {
+    fail(failure);
+  }
+  if (failures_.empty() && knowsThisPlugin()) {
+    explainBlocks(std::move(audio_.findings.blocks), timeline_, failures_);
+  }
+  DestroyWindow(playerWindow_);
+  deleteTree(folder_);
+  ++totals_.sessions;
+  if (!failures_.empty()) {
+    std::string trail = "the host did: ";
+    for (const std::string& step : trail_) {
+      trail += step + (&step == &trail_.back() ? "" : ", ");
+    }
+    failures_.push_back(trail);
+  }
+  return failures_;
+}
+
+void Session::prepareFolder() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  static int sessionCount = 0;
+  folder_ = std::wstring(temp) + L"dspval-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++sessionCount);
+  if (random_() % 2 == 0) {
+    folder_ += std::wstring(L"-") + unspellableFolderName;
+  }
+  deleteTree(folder_);
+  CreateDirectoryW(folder_.c_str(), nullptr);
+  dllPath_ = folder_ + L"\\dsp_crackleton.dll";
+  CopyFileW(builtDll_.c_str(), dllPath_.c_str(), FALSE);
+}
+
+void Session::prepareSettingsFile() {
+  // What a hand-edited file may hold; the platform's reader decides what each one means.
+  static const char* const oddValues[] = {"abc", "-5", "0x200", "1e3", "2147483648",
+                                          "99999999999", "", " 70", "-0", "+12", "65537"};
+  auto randomValue = [this]() -> std::string {
+    if (random_() % 5 == 0) {
+      return oddValues[random_() % std::size(oddValues)];
+    }
+    return std::to_string(random_() % (sliderLargest + 1));
+  };
+  std::string ours = "[" + section_ + "]\r\n";
+  if (random_() % 8 != 0) {
+    ours += std::string(speedKey) + "=" + randomValue() + "\r\n";
+  }
+  if (random_() % 8 != 0) {
+    ours += std::string(amountKey) + "=" + randomValue() + "\r\n";
+  }
+  std::vector<std::string> sections = {"[Other plug-in]\r\nvolume=7\r\nname=left channel\r\n",
+                                        "[Yet another]\r\nx=1\r\n"};
+  if (random_() % 10 != 0) {
+    sections.insert(sections.begin() + random_() % 3, ours);
+  }
+  std::string text;
+  for (const std::string& section : sections) {
+    text += section;
+  }
+
+  static const FileCondition conditions[] = {
+      FileCondition::normal,   FileCondition::normal,    FileCondition::normal,
+      FileCondition::missing,  FileCondition::lockedWhileLoading, FileCondition::lockedWhileLoading,
+      FileCondition::readOnly, FileCondition::directory};
+  condition_ = conditions[random_() % std::size(conditions)];
+  static const char* const conditionNames[] = {"plugin.ini", "no plugin.ini", "plugin.ini locked while read", "plugin.ini read-only", "a folder named plugin.ini"};
+  trail_.push_back(conditionNames[static_cast<int>(condition_)] +
+                   std::string(folder_.find(unspellableFolderName) == std::wstring::npos ? "" : " in a folder the code page cannot spell"));
+  if (condition_ == FileCondition::missing) {
+    return;
+  }
+  if (condition_ == FileCondition::directory) {
+    CreateDirectoryW(ini().c_str(), nullptr);
+    return;
+  }
+  writeBytes(ini(), text);
+  otherSections_ = withoutSection(text, section_);
+  const std::wstring section = widened(section_.c_str());
+  for (auto [key, value] : {std::pair{speedKey, &usersValues_.speed},
+                            std::pair{amountKey, &usersValues_.amount}}) {
+    *value = storedValue(text, section_, key);
+    value->value = static_cast<std::int32_t>(GetPrivateProfileIntW(
+        section.c_str(), widened(key).c_str(), defaultSetting, ini().c_str()));
+  }
+  if (condition_ == FileCondition::readOnly) {
+    SetFileAttributesW(ini().c_str(), FILE_ATTRIBUTE_READONLY);
+    // Wine run as root writes read-only files all the same; then so may the plug-in.
+    HANDLE writer = CreateFileW(ini().c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (writer != INVALID_HANDLE_VALUE) {
+      CloseHandle(writer);
+      condition_ = FileCondition::normal;
+    }
+  }
+}
+
+void Session::chooseAndTakeAction() {
+  std::vector<std::pair<Action, const char*>> actions = {
+      {&Session::openPreferencesPage, "a preferences page"},
+      {&Session::pump, "pump"},
+  };
+  if (player_.module == nullptr) {
+    actions.push_back({&Session::loadForPlayer, "load"});
+    actions.push_back({&Session::loadForPlayer, "load"});
+  } else {
+    actions.push_back({&Session::callInitialise, "initialise"});
+    actions.push_back({&Session::callInitialise, "initialise"});
+    actions.push_back({&Session::callQuit, "quit"});
+    actions.push_back({&Session::callConfigure, "configure"});
+    actions.push_back({&Session::callConfigure, "configure"});
+    actions.push_back({&Session::freeForPlayer, "free"});
+    actions.push_back({&Session::mixOnMainThread, "process"});
+    actions.push_back({audio_.running() ? &Session::stopAudio : &Session::startAudio,
+                       audio_.running() ? "stop audio" : "start audio"});
+  }
+  if (!windows_.empty()) {
+    actions.push_back({&Session::pressOk, "OK"});
+    if (knowsThisPlugin()) {
+      actions.push_back({&Session::moveSlider, "slider"});
+      actions.push_back({&Session::moveSlider, "slider"});
+    }
+  }
+  const auto& [action, name] = actions[random_() % actions.size()];
+  trail_.push_back(name);
+  (this->*action)();
+}
+
+void Session::loadLibraryNote() {
+  if (!dllLoaded()) {
+    modelStartsAfresh();
+  }
+}
+
+void Session::freeLibraryNote() {
+  if (!dllLoaded()) {
+    if (!windows_.empty()) {
+      fail("the library was unloaded under an open settings window");
+      windows_.clear();
+    }
+    modelStartsAfresh();
+  }
+}
+
+void Session::loadForPlayer() {
+  loadLibraryNote();
+  std::string error;
+  if (!loadPlugin(dllPath_, 0, playerWindow_, player_, error)) {
+    fail(error);
+    return;
+  }
+  knowsThisPlugin_ = lstrcmpA(player_.module->description, descriptionText) == 0;
+  section_ = player_.module->description;
+}
+
+void Session::freeForPlayer() {
+  stopAudio();
+  freePlugin(player_);
+  freeLibraryNote();
+}
+
+HANDLE Session::lockIfLoading(bool loads) {
+  if (!loads || condition_ != FileCondition::lockedWhileLoading) {
+    return INVALID_HANDLE_VALUE;
+  }
+  // Another program holding the file, sharing nothing, for as long as the module reads it.
+  return CreateFileW(ini().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                     nullptr);
+}
+
+void Session::callInitialise() {
+  HANDLE lock = lockIfLoading(true);
+  timeline_.beginChange();
+  ++totals_.hostCalls;
+  const std::int32_t result = player_.module->initialise(player_.module);
+  if (lock != INVALID_HANDLE_VALUE) {
+    CloseHandle(lock);
+  }
+  if (result != 0) {
+    fail("initialise returned " + std::to_string(result));
+  }
+  modelLoadsSettings();
+  model_.held.wrapLimit = 0xEC0100;
+  model_.recordedWindow = nullptr;
+  model_.initialised = true;
+  settle();
+}
+
+void Session::callQuit() {
+  ++totals_.hostCalls;
+  player_.module->quit(player_.module);
+  if (model_.initialised) {
+    modelStoresSettings("quit");
+  } else {
+    checkFile("quit before any initialise");
+  }
+}
+
+void Session::callConfigure() {
+  configure(player_.module);
+}
+
+void Session::configure(EffectModule* module) {
+  const bool opens = model_.recordedWindow == nullptr || !IsWindow(model_.recordedWindow);
+  const bool loads = opens && !model_.initialised;
+  HANDLE lock = lockIfLoading(loads);
+  const std::vector<HWND> known = dialogsOfThisThread();
+  timeline_.beginChange();
+  ++totals_.hostCalls;
+  module->configure(module);
+  if (lock != INVALID_HANDLE_VALUE) {
+    CloseHandle(lock);
+  }
+  if (loads) {
+    modelLoadsSettings();
+  }
+  settle();
+  std::vector<HWND> opened;
+  for (HWND dialog : dialogsOfThisThread()) {
+    if (std::find(known.begin(), known.end(), dialog) == known.end()) {
+      opened.push_back(dialog);
+    }
+  }
+  if (opened.size() != (opens ? 1u : 0u)) {
+    fail("configure opened " + std::to_string(opened.size()) + " windows where " +
+         (opens ? "one" : "none") + " should open");
+    return;
+  }
+  if (!opens) {
+    return;
+  }
+  ++totals_.windows;
+  windows_.push_back({opened.front(), loads});
+  model_.recordedWindow = opened.front();
+  if (knowsThisPlugin()) {
+    checkWindowShowsHeldSettings(opened.front());
+  }
+}
+
+void Session::openPreferencesPage() {
+  loadLibraryNote();
+  PlayerPlugin page;
+  std::string error;
+  if (!loadPlugin(dllPath_, 0, playerWindow_, page, error)) {
+    fail(error);
+    return;
+  }
+  configure(page.module);
+  // Freed as soon as `configure` returns, and its window served by the player's message loop.
+  freePlugin(page);
+  freeLibraryNote();
+  pump();
+}
+
+void Session::moveSlider() {
+  const SettingsWindow& chosen = windows_[random_() % windows_.size()];
+  const bool amount = random_() % 2 == 0;
+  const HWND slider = GetDlgItem(chosen.window, amount ? amountSliderId : speedSliderId);
+  const std::int32_t position =
+      random_() % 4 == 0 ? (random_() % 2) * sliderLargest
+                         : static_cast<std::int32_t>(random_() % (sliderLargest + 1));
+  static const WORD scrollCodes[] = {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK, TB_LINEDOWN};
+  // As the slider reports a move: the thumb goes first, then the dialog hears of it.
+  SendMessageW(slider, TBM_SETPOS, TRUE, position);
+  timeline_.beginChange();
+  SendMessageW(chosen.window, WM_VSCROLL, MAKEWPARAM(scrollCodes[random_() % 4], position),
+               reinterpret_cast<LPARAM>(slider));
+  (amount ? model_.held.amount : model_.held.speed) = sliderLargest - position;
+  trail_.back() += std::string(amount ? " amount " : " speed ") + std::to_string(sliderLargest - position);
+  (amount ? model_.amountSetByUser : model_.speedSetByUser) = true;
+  settle();
+}
+
+void Session::pressOk() {
+  const std::size_t chosen = random_() % windows_.size();
+  const SettingsWindow pressed = windows_[chosen];
+  const HWND button = GetDlgItem(pressed.window, IDOK);
+  ++totals_.okPresses;
+  switch (random_() % 3) {
+    case 0:
+      trail_.back() += " (clicked)";
+      SendMessageW(button, BM_CLICK, 0, 0);
+      break;
+    case 1: {
+      trail_.back() += " (mouse)";
+      // The user's own click, through the system's input queue, on the window brought to the top.
+      SetWindowPos(pressed.window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetForegroundWindow(pressed.window);
+      RECT rect;
+      GetWindowRect(button, &rect);
+      SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+      INPUT clicks[2] = {};
+      clicks[0].type = clicks[1].type = INPUT_MOUSE;
+      clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+      clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+      SendInput(2, clicks, sizeof(INPUT));
+      break;
+    }
+    default: {
+      trail_.back() += " (Enter)";
+      // Enter, as the player's message loop hands it to the dialog manager.
+      MSG enter = {};
+      enter.hwnd = button;
+      enter.message = WM_KEYDOWN;
+      enter.wParam = VK_RETURN;
+      IsDialogMessageW(pressed.window, &enter);
+      break;
+    }
+  }
+  pumpMessages();
+  if (IsWindow(pressed.window)) {
+    fail("OK did not close its settings window (" + trail_.back() + ")");
+    return;
+  }
+  windows_.erase(windows_.begin() + static_cast<std::ptrdiff_t>(chosen));
+  for (const SettingsWindow& other : windows_) {
+    if (!IsWindow(other.window)) {
+      fail("OK in one settings window closed another");
+      return;
+    }
+  }
+  if (model_.recordedWindow == pressed.window) {
+    model_.recordedWindow = nullptr;
+  }
+  if (pressed.storesOnClose) {
+    modelStoresSettings("OK in a window opened before initialise");
+  }
+}
+
+void Session::startAudio() {
+  AudioContext context{player_.module, &timeline_, &nextOrder_, &valuesLeftToKeep_};
+  audio_.start(context, 1 + static_cast<int>(random_() % 2), random_());
+}
+
+void Session::stopAudio() {
+  audio_.stop();
+}
+
+void Session::mixOnMainThread() {
+  AudioContext context{player_.module, &timeline_, &nextOrder_, &valuesLeftToKeep_};
+  mixOneBlock(context, random_, mainThreadMemory_, mainThreadAudio_);
+}
+
+void Session::pump() {
+  pumpMessages();
+}
+
+void Session::finish() {
+  stopAudio();
+  trail_.push_back("OK in every window");
+  while (failures_.empty() && !windows_.empty()) {
+    pressOk();
+  }
+  for (const SettingsWindow& left : windows_) {
+    DestroyWindow(left.window);
+  }
+  windows_.clear();
+  if (player_.module != nullptr) {
+    if (random_() % 5 != 0) {
+      trail_.push_back("quit");
+      callQuit();
+    }
+    trail_.push_back("free");
+    freeForPlayer();
+  }
+  checkFile("the session");
+  checkUnloaded();
+}
+
+void Session::modelStartsAfresh() {
+  timeline_.beginChange();
+  model_ = ModelModule{};
+  settle();
+}
+
+void Session::modelLoadsSettings() {
+  model_.amountSetByUser = model_.speedSetByUser = false;
+  model_.fileUnreadable = condition_ == FileCondition::lockedWhileLoading ||
+                          condition_ == FileCondition::directory;
+  const bool read = condition_ == FileCondition::normal || condition_ == FileCondition::readOnly;
+  model_.held.speed = read ? usersValues_.speed.value : defaultSetting;
+  model_.held.amount = read ? usersValues_.amount.value : defaultSetting;
+}
+
+void Session::modelStoresSettings(const char* after) {
+  const bool writable = condition_ != FileCondition::readOnly &&
+                        condition_ != FileCondition::directory;
+  if (writable) {
+    if (!model_.fileUnreadable || model_.speedSetByUser) {
+      usersValues_.speed = {true, std::to_string(model_.held.speed), model_.held.speed};
+    }
+    if (!model_.fileUnreadable || model_.amountSetByUser) {
+      usersValues_.amount = {true, std::to_string(model_.held.amount), model_.held.amount};
+    }
+    if (condition_ == FileCondition::missing &&
+        (usersValues_.speed.present || usersValues_.amount.present)) {
+      condition_ = FileCondition::normal;
+    }
+  }
+  checkFile(after);
+}
+
+void Session::settle() {
+  timeline_.endChange(model_.held);
+}
+
+void Session::checkWindowShowsHeldSettings(HWND window) {
+  for (auto [sliderId, setting, name] :
+       {std::tuple{amountSliderId, model_.held.amount, "amount"},
+        std::tuple{speedSliderId, model_.held.speed, "speed"}}) {
+    const auto shown = static_cast<std::int32_t>(SendDlgItemMessageW(window, sliderId, TBM_GETPOS, 0, 0));
+    const auto expected =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{sliderLargest} - setting, 0, sliderLargest));
+    if (shown != expected) {
+      fail(std::string("the settings window opened with the ") + name + " slider at " +
+           std::to_string(shown) + " where the user's " + name + " of " + std::to_string(setting) +
+           " puts it at " + std::to_string(expected));
+    }
+  }
+}
+
+void Session::checkFile(const char* after) {
+  if (!knowsThisPlugin() || condition_ == FileCondition::directory) {
+    return;
+  }
+  const std::string text = readBytes(ini());
+  if (withoutSection(text, section_) != otherSections_) {
+    fail(std::string("after ") + after + " plugin.ini's other sections changed");
+  }
+  for (auto [key, expected] : {std::pair{speedKey, usersValues_.speed},
+                               std::pair{amountKey, usersValues_.amount}}) {
+    const StoredValue stored = storedValue(text, section_, key);
+    if (!sameValue(stored, expected)) {
+      fail(std::string("after ") + after + " plugin.ini holds " + key + " " + describe(stored) +
+           " where the user's value is " + describe(expected));
+    }
+  }
+}
+
+void Session::checkUnloaded() {
+  if (!dllLoaded()) {
+    return;
+  }
+  // A library that held itself for its window gives the hold back at the host's next call.
+  PlayerPlugin again;
+  std::string error;
+  if (loadPlugin(dllPath_, 0, playerWindow_, again, error)) {
+    again.module->initialise(again.module);
+    freePlugin(again);
+  }
+  if (dllLoaded()) {
+    fail("the library stayed loaded after its windows closed and the host called in and freed it");
+  }
+}
+
+void Session::fail(const std::string& what) {
+  failures_.push_back(what);
+}
+
+}  // namespace
+
+std::vector<std::string> runSession(const std::wstring& dllPath, std::uint32_t randomStart,
+                                    SessionTotals& totals) {
+  Session session(dllPath, randomStart, totals);
+  return session.run();
+}
