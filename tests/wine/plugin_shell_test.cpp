@@ -149,10 +149,16 @@ TEST_F(PluginShell, ValuesThatAreNotPlainNumbersDoNoHarm) {
 }
 
 TEST_F(PluginShell, ReadOnlySettingsFileIsLeftAsItIs) {
+  // "0300" reads as 300 and would be written back as "300": quit does try to write.
   const std::string original =
-      "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=300\r\nvinyl_amount=20\r\n[Other]\r\nk=v\r\n";
+      "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=0300\r\nvinyl_amount=20\r\n[Other]\r\nk=v\r\n";
   writeTextFile(ini(), original);
   ASSERT_TRUE(SetFileAttributesA(ini().c_str(), FILE_ATTRIBUTE_READONLY));
+  HANDLE writer = CreateFileA(ini().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (writer != INVALID_HANDLE_VALUE) {
+    CloseHandle(writer);
+    GTEST_SKIP() << "this system writes read-only files all the same (Wine run as root)";
+  }
 
   EXPECT_EQ(plugin.module->initialise(plugin.module), 0);
   std::int16_t block[4] = {};
