@@ -49,19 +49,18 @@ struct SettingsWindow {
   bool storesOnClose;  // opened before any `initialise`
 };
 
+BOOL CALLBACK collectDialog(HWND window, LPARAM found) {
+  char className[16] = "";
+  GetClassNameA(window, className, sizeof className);
+  if (lstrcmpA(className, "#32770") == 0) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  }
+  return TRUE;
+}
+
 std::vector<HWND> dialogsOfThisThread() {
   std::vector<HWND> dialogs;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM found) -> BOOL {
-        char className[16] = "";
-        GetClassNameA(window, className, sizeof className);
-        if (lstrcmpA(className, "#32770") == 0) {
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&dialogs));
+  EnumThreadWindows(GetCurrentThreadId(), collectDialog, reinterpret_cast<LPARAM>(&dialogs));
   return dialogs;
 }
 
