@@ -8,9 +8,8 @@
 
 #include <windows.h>
 
-#include <psapi.h>
-
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +27,7 @@ constexpr const char* usage =
 // Growth over the load/free cycles that counts as a leak: one handle or a few bytes kept per
 // cycle would pass these many times over.
 constexpr long largestHandleGrowth = 8;
-constexpr long long largestMemoryGrowth = 1 << 20;
+constexpr long long largestMemoryGrowth = 256 << 10;
 
 struct Options {
   double seconds = 5;
@@ -96,23 +95,35 @@ LONG CALLBACK reportCrash(EXCEPTION_POINTERS* exception) {
   }
 }
 
+// Private memory committed anywhere in the process, found by walking the address space: the
+// system's own counters are not kept by every implementation (Wine reports none).
 long long committedBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters = {};
-  counters.cb = sizeof counters;
-  GetProcessMemoryInfo(GetCurrentProcess(),
-                       reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return static_cast<long long>(counters.PrivateUsage);
+  long long committed = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* address = nullptr;
+       VirtualQuery(address, &region, sizeof region) == sizeof region;
+       address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) {
+      committed += static_cast<long long>(region.RegionSize);
+    }
+  }
+  return committed;
 }
 
+// The handle a new object gets: handle tables hand out the lowest free slot, so handles left
+// open push it up. (GetProcessHandleCount is not kept by every implementation either.)
 long handleCount() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
-  return static_cast<long>(count);
+  HANDLE probe = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  CloseHandle(probe);
+  return static_cast<long>(reinterpret_cast<std::uintptr_t>(probe) / 4);
 }
 
 struct CycleFigures {
+  long handles = 0;
   long handleGrowth = 0;
+  long long memory = 0;
   long long memoryGrowth = 0;
+  double seconds = 0;
 };
 
 // Load, perhaps start and end the module and mix a block, free: the library must leave nothing
@@ -159,8 +170,10 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
   for (long iCycle = 0; iCycle < cycles && loaded; ++iCycle) {
     loaded = cycle();
   }
-  figures.handleGrowth = handleCount() - handlesBefore;
-  figures.memoryGrowth = committedBytes() - memoryBefore;
+  figures.handles = handleCount();
+  figures.handleGrowth = figures.handles - handlesBefore;
+  figures.memory = committedBytes();
+  figures.memoryGrowth = figures.memory - memoryBefore;
   const bool unloaded = GetModuleHandleW(dll.c_str()) == nullptr;
   DestroyWindow(playerWindow);
   DeleteFileW(dll.c_str());
@@ -173,7 +186,7 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
   if (!unloaded) {
     failure = "the library stayed loaded after the load/free cycles";
   } else if (figures.handleGrowth > largestHandleGrowth) {
-    failure = "the handle count grew by " + std::to_string(figures.handleGrowth) + " over " +
+    failure = "the next free handle moved up by " + std::to_string(figures.handleGrowth) + " over " +
               std::to_string(cycles) + " load/free cycles";
   } else if (figures.memoryGrowth > largestMemoryGrowth) {
     failure = "committed memory grew by " + std::to_string(figures.memoryGrowth / 1024) +
@@ -211,12 +224,16 @@ int wmain(int argumentCount, wchar_t** arguments) {
                 static_cast<unsigned long>(options.randomStart));
     return 1;
   }
+  cycleFigures.seconds = elapsedSeconds();
+  // The sessions get their whole time, however long the cycles took.
+  const double sessionsStart = elapsedSeconds();
 
   SessionTotals totals;
   std::vector<std::string> failures;
   for (currentSession = 1;; ++currentSession) {
     if (options.sessions > 0 ? currentSession > options.sessions
-                             : currentSession > 1 && elapsedSeconds() >= options.seconds) {
+                             : currentSession > 1 &&
+                                   elapsedSeconds() - sessionsStart >= options.seconds) {
       break;
     }
     currentRandomStart = options.randomStart + static_cast<std::uint32_t>(currentSession - 1);
@@ -228,14 +245,19 @@ int wmain(int argumentCount, wchar_t** arguments) {
 
   std::string cycles;
   if (options.cycles > 0) {
-    cycles = "; " + std::to_string(options.cycles) + " load/free cycles: handles " +
-             std::to_string(cycleFigures.handleGrowth) + ", committed memory " +
-             std::to_string(cycleFigures.memoryGrowth / 1024) + " KiB";
+    char figures[160];
+    std::snprintf(figures, sizeof figures,
+                  "; %ld load/free cycles in %.1f s: next handle %ld (%+ld), committed memory %lld KiB "
+                  "(%+lld KiB)",
+                  options.cycles, cycleFigures.seconds, cycleFigures.handles,
+                  cycleFigures.handleGrowth, cycleFigures.memory / 1024,
+                  cycleFigures.memoryGrowth / 1024);
+    cycles = figures;
   }
   std::printf(
       "dspval: %llu sessions in %.1f s (random-number seed %lu): %llu host calls, %llu settings "
       "windows, %llu OK presses, %llu blocks, %.1f million values%s: %s\n",
-      static_cast<unsigned long long>(totals.sessions), elapsedSeconds(),
+      static_cast<unsigned long long>(totals.sessions), elapsedSeconds() - sessionsStart,
       static_cast<unsigned long>(options.randomStart),
       static_cast<unsigned long long>(totals.hostCalls),
       static_cast<unsigned long long>(totals.windows),
