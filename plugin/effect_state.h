@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "noise/noise_table.h"
+
 // The platform's window handle, spelt without a Windows header so that the portable mixer can
 // share this record; it is the very type <windows.h> calls HWND.
 struct HWND__;
@@ -26,9 +28,6 @@ struct EffectState {
 };
 
 extern EffectState effectState;
-
-// 60,417 × 256: the position of the last entry that is played.
-constexpr std::int32_t fullWrapLimit = 0xEC0100;
 
 // Puts `effectState` as `initialise` leaves it: the two settings given, no settings window
 // recorded, the loop at its start.

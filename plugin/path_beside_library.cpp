@@ -1,4 +1,4 @@
-#include "plugin/settings_path_text.h"
+#include "plugin/path_beside_library.h"
 
 #include <cstring>
 #include <cwchar>

@@ -8,7 +8,7 @@
 
 #include "plugin/module.h"
 #include "plugin/names.h"
-#include "plugin/settings_path_text.h"
+#include "plugin/path_beside_library.h"
 #include "settings_window/window.h"
 
 SettingsOrigin settingsOrigin{};

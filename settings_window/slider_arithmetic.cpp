@@ -1,4 +1,4 @@
-#include "settings_window/slider_text.h"
+#include "settings_window/slider_arithmetic.h"
 
 #include <algorithm>
 

@@ -11,7 +11,8 @@
 #include "plugin/effect_state.h"
 #include "plugin/module.h"
 #include "plugin/names.h"
-#include "settings_window/slider_text.h"
+#include "settings_window/dialog_ids.h"
+#include "settings_window/slider_arithmetic.h"
 
 // The hard part is the library's lifetime, not the window's. Players unload the library while
 // the window is open: a preferences page loads it afresh, calls `configure` and frees it as soon
@@ -102,8 +103,8 @@ void setUpSlider(HWND window, int sliderId, std::int32_t setting) {
 }
 
 INT_PTR onInitDialog(HWND window) {
-  setUpSlider(window, amountSliderId, effectState.amount.load(std::memory_order_relaxed));
-  setUpSlider(window, speedSliderId, effectState.speed.load(std::memory_order_relaxed));
+  setUpSlider(window, AMOUNT_SLIDER_ID, effectState.amount.load(std::memory_order_relaxed));
+  setUpSlider(window, SPEED_SLIDER_ID, effectState.speed.load(std::memory_order_relaxed));
   updateLabels(window);
   // FALSE: the window does not take the keyboard focus when it opens.
   return FALSE;
@@ -113,7 +114,7 @@ INT_PTR onCommand(HWND window, HWND control) {
   // Esc sends IDCANCEL with no control; only the OK button closes the window. It closes the
   // window it belongs to, also one that `initialise` has forgotten, and forgets the record only
   // when the record names this window.
-  if (control != GetDlgItem(window, okButtonId)) {
+  if (control != GetDlgItem(window, OK_BUTTON_ID)) {
     return FALSE;
   }
   HWND recorded = window;
@@ -129,13 +130,13 @@ INT_PTR onCommand(HWND window, HWND control) {
 
 // Every scroll code alike, so that the setting follows the thumb while it is dragged.
 INT_PTR onVScroll(HWND window, HWND slider) {
-  if (slider == GetDlgItem(window, amountSliderId)) {
-    effectState.amount.store(settingFromSlider(window, amountSliderId), std::memory_order_relaxed);
+  if (slider == GetDlgItem(window, AMOUNT_SLIDER_ID)) {
+    effectState.amount.store(settingFromSlider(window, AMOUNT_SLIDER_ID), std::memory_order_relaxed);
     settingsOrigin.amountSetByUser.store(true, std::memory_order_relaxed);
     updateLabels(window);
   }
-  if (slider == GetDlgItem(window, speedSliderId)) {
-    effectState.speed.store(settingFromSlider(window, speedSliderId), std::memory_order_relaxed);
+  if (slider == GetDlgItem(window, SPEED_SLIDER_ID)) {
+    effectState.speed.store(settingFromSlider(window, SPEED_SLIDER_ID), std::memory_order_relaxed);
     settingsOrigin.speedSetByUser.store(true, std::memory_order_relaxed);
     updateLabels(window);
   }
@@ -164,7 +165,7 @@ void configure(EffectModule* module) {
     loadSettings(module);
   }
   registerSliderClassIfMissing(module->instance);
-  HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(settingsDialogId),
+  HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID),
                                    module->parentWindow, settingsDialogProc, 0);
   effectState.settingsWindow.store(window, std::memory_order_relaxed);
   if (window == nullptr) {
@@ -189,9 +190,11 @@ INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM, LPARAM lP
 }
 
 void updateLabels(HWND window) {
+  // Far more than the longest label any 32-bit setting makes ("Amount:\n-838860800%", 20 with
+  // its terminator): wsprintfA is given no size, so the buffer must outsize every text.
   char text[124];
   wsprintfA(text, "Amount:\n%d%%", percentOf(effectState.amount.load(std::memory_order_relaxed)));
-  SetDlgItemTextA(window, amountLabelId, text);
+  SetDlgItemTextA(window, AMOUNT_LABEL_ID, text);
   wsprintfA(text, "Speed:\n%d%%", percentOf(effectState.speed.load(std::memory_order_relaxed)));
-  SetDlgItemTextA(window, speedLabelId, text);
+  SetDlgItemTextA(window, SPEED_LABEL_ID, text);
 }

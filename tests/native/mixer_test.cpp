@@ -28,7 +28,7 @@ Block mix(Block block, std::int32_t channels = 1) {
 Block scaledTable(std::int32_t amount, std::size_t count, std::size_t first = 0) {
   Block expected;
   for (std::size_t i = 0; i < count; ++i) {
-    expected.push_back(static_cast<std::int16_t>(noiseTable[(first + i) % 60418] * amount / 256));
+    expected.push_back(static_cast<std::int16_t>(noiseTable[(first + i) % playedEntryCount] * amount / 256));
   }
   return expected;
 }
@@ -60,10 +60,10 @@ TEST(Mixer, SilenceGivesTheTableScaledAndTruncatedTowardZero) {
 
 TEST(Mixer, LoopsAfterEntry60417AndStartsAgainAtZero) {
   startWith(256, 256);
-  Block firstPass = mix(Block(60418, 0));
+  Block firstPass = mix(Block(playedEntryCount, 0));
   EXPECT_EQ(effectState.position, 0) << "60,418 values fill one loop exactly";
-  EXPECT_EQ(firstPass, scaledTable(256, 60418));
-  EXPECT_EQ(mix(Block(60418, 0)), firstPass);
+  EXPECT_EQ(firstPass, scaledTable(256, playedEntryCount));
+  EXPECT_EQ(mix(Block(playedEntryCount, 0)), firstPass);
 
   // At double speed the loop is 30,209 values: even entries 0..60,416, then the overshoot is
   // discarded and entry 0 comes next.
@@ -77,7 +77,7 @@ TEST(Mixer, LoopsAfterEntry60417AndStartsAgainAtZero) {
 
   // A speed that does not divide the table: the position returns to exactly 0, not the remainder.
   startWith(256, 300);
-  mix(Block(15466752 / 300 + 1, 0));
+  mix(Block(fullWrapLimit / 300 + 1, 0));
   EXPECT_EQ(effectState.position, 0);
 }
 

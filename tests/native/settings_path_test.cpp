@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/settings_path_text.h"
+#include "plugin/path_beside_library.h"
 
 namespace {
 

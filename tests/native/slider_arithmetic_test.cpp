@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "settings_window/slider_text.h"
+#include "settings_window/slider_arithmetic.h"
 
 namespace {
 

@@ -21,7 +21,7 @@ failed() {
 mkdir "$work/host"
 cp "$build/bin/dsphost.exe" "$build/bin/dsp_crackleton.dll" "$work/host/"
 dsphost() {
-  "$root/cmake/wine-run" "$arch" "$build/wineprefix" "$work/host/dsphost.exe" "$@"
+  "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$work/host/dsphost.exe" "$@"
 }
 
 # Without a native build beside this one, a native build of mix_reference alone, made once.
@@ -109,7 +109,7 @@ check_settings_window() {
   dsphost --configure --rate 44100 --channels 2 --bits 16 <"$work/input.raw" >"$work/actual.raw" &
   local host=$!
   local driven=0
-  "$root/cmake/wine-run" "$arch" "$build/wineprefix" "$build/bin/settings_window_driver.exe" \
+  "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$build/bin/settings_window_driver.exe" \
     128 512 || driven=$?
   # Left open, the window would keep dsphost waiting for ever.
   [ "$driven" -eq 0 ] || kill "$host"

@@ -10,7 +10,8 @@
 #include <cstdlib>
 
 #include "plugin/names.h"
-#include "settings_window/slider_text.h"
+#include "settings_window/dialog_ids.h"
+#include "settings_window/slider_arithmetic.h"
 
 namespace {
 
@@ -50,10 +51,10 @@ int main(int argumentCount, char** arguments) {
     std::fprintf(stderr, "settings_window_driver: no settings window appeared\n");
     return 1;
   }
-  moveSlider(window, amountSliderId, std::atoi(arguments[1]));
-  moveSlider(window, speedSliderId, std::atoi(arguments[2]));
-  const HWND okButton = GetDlgItem(window, okButtonId);
-  SendMessageA(window, WM_COMMAND, MAKEWPARAM(okButtonId, BN_CLICKED),
+  moveSlider(window, AMOUNT_SLIDER_ID, std::atoi(arguments[1]));
+  moveSlider(window, SPEED_SLIDER_ID, std::atoi(arguments[2]));
+  const HWND okButton = GetDlgItem(window, OK_BUTTON_ID);
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(OK_BUTTON_ID, BN_CLICKED),
                reinterpret_cast<LPARAM>(okButton));
   return 0;
 }

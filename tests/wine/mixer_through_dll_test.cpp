@@ -52,7 +52,7 @@ TEST_F(MixerThroughDll, SilenceGivesTheLoopedTableAcrossBlocks) {
     played.insert(played.end(), block.begin(), block.end());
   }
   for (std::size_t i = 0; i < played.size(); ++i) {
-    ASSERT_EQ(played[i], noiseTable[i % 60418]) << "value " << i;
+    ASSERT_EQ(played[i], noiseTable[i % playedEntryCount]) << "value " << i;
   }
 }
 

@@ -19,12 +19,13 @@
 #include "dialog_template.h"
 #include "noise/noise_table.h"
 #include "plugin/names.h"
+#include "settings_window/dialog_ids.h"
 #include "plugin_host.h"
 
 namespace {
 
 constexpr const char* windowCaption = "Crackleton v1.0";
-constexpr int checkBoxIds[] = {1005, 1006, 1007};
+constexpr int checkBoxIds[] = {FAKE_SKIPPING_CHECK_BOX_ID, SWAYING_CHECK_BOX_ID, NOISE_CHECK_BOX_ID};
 
 // The player registers the common controls at start-up; the library relies on that for the
 // slider class and registers nothing itself.
@@ -96,7 +97,7 @@ void clickWithTheMouse(HWND control) {
 }
 
 void pressOk(HWND window) {
-  SendDlgItemMessageA(window, okButtonId, BM_CLICK, 0, 0);
+  SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
 }
 
 std::string iniText(int amount, int speed) {
@@ -177,14 +178,14 @@ constexpr DWORD textStyle = childStyle | SS_LEFT | WS_GROUP;
 
 // "#128" is the BUTTON class by its number, "#130" STATIC.
 const ExpectedItem expectedItems[] = {
-    {1, "#128", "OK", 230, 7, 50, 14, childStyle | BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {1000, "msctls_trackbar32", "Slider1", 15, 7, 21, 98, sliderStyle},
-    {1008, "#130", "", 7, 105, 30, 21, percentLabelStyle},
-    {1005, "#128", "Enable Fake-Skipping", 82, 22, 85, 10, checkBoxStyle},
-    {1006, "#128", "Enable Swaying", 82, 37, 67, 10, checkBoxStyle},
-    {1007, "#128", "Enable Noise", 82, 51, 58, 10, checkBoxStyle},
-    {1009, "msctls_trackbar32", "Slider2", 51, 7, 21, 98, sliderStyle},
-    {1010, "#130", "", 45, 105, 28, 20, percentLabelStyle},
+    {OK_BUTTON_ID, "#128", "OK", 230, 7, 50, 14, childStyle | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {AMOUNT_SLIDER_ID, "msctls_trackbar32", "Slider1", 15, 7, 21, 98, sliderStyle},
+    {AMOUNT_LABEL_ID, "#130", "", 7, 105, 30, 21, percentLabelStyle},
+    {FAKE_SKIPPING_CHECK_BOX_ID, "#128", "Enable Fake-Skipping", 82, 22, 85, 10, checkBoxStyle},
+    {SWAYING_CHECK_BOX_ID, "#128", "Enable Swaying", 82, 37, 67, 10, checkBoxStyle},
+    {NOISE_CHECK_BOX_ID, "#128", "Enable Noise", 82, 51, 58, 10, checkBoxStyle},
+    {SPEED_SLIDER_ID, "msctls_trackbar32", "Slider2", 51, 7, 21, 98, sliderStyle},
+    {SPEED_LABEL_ID, "#130", "", 45, 105, 28, 20, percentLabelStyle},
     {0xFFFF, "#130", "Miscellaneous options:", 82, 7, 72, 8, textStyle | WS_DISABLED},
     {0xFFFF, "#130", "Crackleton v1.0 for Winamp", 118, 105, 124, 8, textStyle},
     {0xFFFF, "#130", "Record-surface noise", 118, 115, 84, 8, textStyle},
@@ -193,7 +194,7 @@ const ExpectedItem expectedItems[] = {
 };
 
 TEST_F(SettingsWindow, Template105IsTheClassicDialogWithThirteenControls) {
-  HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(settingsDialogId), RT_DIALOG);
+  HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID), RT_DIALOG);
   ASSERT_NE(found, nullptr);
   const void* data = LockResource(LoadResource(plugin.library, found));
   const DWORD size = SizeofResource(plugin.library, found);
@@ -243,23 +244,23 @@ TEST_F(SettingsWindow, ConfigureOpensOneVisibleWindowOwnedByTheHost) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(IsWindowVisible(window));
   EXPECT_EQ(GetWindow(window, GW_OWNER), hostWindow);
-  for (int sliderId : {amountSliderId, speedSliderId}) {
+  for (int sliderId : {AMOUNT_SLIDER_ID, SPEED_SLIDER_ID}) {
     EXPECT_EQ(SendDlgItemMessageA(window, sliderId, TBM_GETRANGEMIN, 0, 0), 0);
     EXPECT_EQ(SendDlgItemMessageA(window, sliderId, TBM_GETRANGEMAX, 0, 0), 512);
     EXPECT_EQ(sliderPosition(window, sliderId), 256);
   }
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n100%");
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n100%");
 }
 
 TEST_F(SettingsWindow, SlidersAndLabelsShowTheStartingSettings) {
   startWith(100, 300);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 412);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 212);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n39%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n117%");
+  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 412);
+  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 212);
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n39%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n117%");
 }
 
 TEST_F(SettingsWindow, SecondConfigureLeavesTheOneWindow) {
@@ -276,12 +277,12 @@ TEST_F(SettingsWindow, ConfigureBeforeInitialiseShowsAndStoresTheUsersSettings) 
   writeTextFile(ini(), iniText(100, 300) + "[Other]\r\nkept=1\r\n");
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 412);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 212);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n39%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n117%");
+  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 412);
+  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 212);
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n39%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n117%");
 
-  moveSlider(window, amountSliderId, 256, TB_ENDTRACK);
+  moveSlider(window, AMOUNT_SLIDER_ID, 256, TB_ENDTRACK);
   // The wrap limit is still 0, so the mixer keeps to entry 0.
   for (std::int16_t value : noiseOverSilence(64)) {
     ASSERT_EQ(value, noiseTable[0]);
@@ -296,19 +297,19 @@ TEST_F(SettingsWindow, SettingsOutsideTheRangeShowAtTheNearerEnd) {
   startWith(1000, -5);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 0);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 512);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n390%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n-1%");
+  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 0);
+  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 512);
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n390%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n-1%");
   pressOk(window);
 
   startWith(-5, 1000);
   window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 512);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 0);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n-1%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n390%");
+  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 512);
+  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 0);
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n-1%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n390%");
 
   // Opening the window does not bring them into range; only moving a slider does.
   module->quit(module);
@@ -338,16 +339,16 @@ class SliderMove : public SettingsWindow,
 
 TEST_P(SliderMove, SettingLabelsAndNoiseFollowTheThumb) {
   const auto [sliderId, stop, scrollCode] = GetParam();
-  const bool amountMoved = sliderId == amountSliderId;
+  const bool amountMoved = sliderId == AMOUNT_SLIDER_ID;
   startWith(256, 256);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
 
   moveSlider(window, sliderId, stop.position, scrollCode);
 
-  EXPECT_EQ(controlText(window, amountLabelId),
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID),
             std::string("Amount:\n") + (amountMoved ? stop.percent : "100%"));
-  EXPECT_EQ(controlText(window, speedLabelId),
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID),
             std::string("Speed:\n") + (amountMoved ? "100%" : stop.percent));
   // 20,000 values at twice the speed stay short of the wrap.
   const std::vector<std::int16_t> noise = noiseOverSilence(20000);
@@ -366,12 +367,12 @@ std::string sliderMoveName(const ::testing::TestParamInfo<SliderMove::ParamType>
   const auto [sliderId, stop, scrollCode] = info.param;
   const char* codeNames[] = {"LineUp",     "LineDown", "PageUp", "PageDown", "ThumbPosition",
                              "ThumbTrack", "Top",      "Bottom", "EndTrack"};
-  return std::string(sliderId == amountSliderId ? "Amount" : "Speed") + "To" +
+  return std::string(sliderId == AMOUNT_SLIDER_ID ? "Amount" : "Speed") + "To" +
          std::to_string(stop.position) + "By" + codeNames[scrollCode];
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStopAndScrollCode, SliderMove,
-                         ::testing::Combine(::testing::Values(amountSliderId, speedSliderId),
+                         ::testing::Combine(::testing::Values(AMOUNT_SLIDER_ID, SPEED_SLIDER_ID),
                                             ::testing::ValuesIn(sliderStops),
                                             ::testing::ValuesIn(scrollCodes)),
                          sliderMoveName);
@@ -380,8 +381,8 @@ TEST_F(SettingsWindow, ChangedSettingsReachTheFileAtQuitWithTheWindowLeftOpen) {
   startWith(256, 256);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  moveSlider(window, amountSliderId, 1, TB_ENDTRACK);
-  moveSlider(window, speedSliderId, 512, TB_THUMBPOSITION);
+  moveSlider(window, AMOUNT_SLIDER_ID, 1, TB_ENDTRACK);
+  moveSlider(window, SPEED_SLIDER_ID, 512, TB_THUMBPOSITION);
   module->quit(module);
   const std::string stored = readTextFile(ini());
   EXPECT_NE(stored.find("vinyl_amount=511\r\n"), std::string::npos) << stored;
@@ -412,10 +413,10 @@ TEST_F(SettingsWindow, CancelAndTheCheckBoxesChangeNothing) {
 
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(IsWindowVisible(window));
-  EXPECT_EQ(sliderPosition(window, amountSliderId), 256);
-  EXPECT_EQ(sliderPosition(window, speedSliderId), 256);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
-  EXPECT_EQ(controlText(window, speedLabelId), "Speed:\n100%");
+  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 256);
+  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 256);
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n100%");
   module->quit(module);
   const std::string stored = readTextFile(ini());
   EXPECT_NE(stored.find("vinyl_amount=256\r\n"), std::string::npos) << stored;
@@ -436,12 +437,12 @@ TEST_F(SettingsWindow, OkClosesTheWindowAndConfigureOpensAFreshOne) {
   EXPECT_TRUE(IsWindowVisible(window));
   // The command the OK button sends, sent straight to the dialog.
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(window, okButtonId)));
+               reinterpret_cast<LPARAM>(GetDlgItem(window, OK_BUTTON_ID)));
   EXPECT_FALSE(IsWindow(window));
 
   window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(controlText(window, amountLabelId), "Amount:\n100%");
+  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n100%");
 }
 
 TEST_F(SettingsWindow, InitialiseForgetsTheOpenWindowWithoutClosingIt) {
@@ -460,8 +461,8 @@ TEST_F(SettingsWindow, InitialiseForgetsTheOpenWindowWithoutClosingIt) {
   EXPECT_NE(std::find(windows.begin(), windows.end(), forgotten), windows.end());
 
   // The forgotten window still sets the amount.
-  moveSlider(forgotten, amountSliderId, 0, TB_THUMBTRACK);
-  EXPECT_EQ(controlText(forgotten, amountLabelId), "Amount:\n200%");
+  moveSlider(forgotten, AMOUNT_SLIDER_ID, 0, TB_THUMBTRACK);
+  EXPECT_EQ(controlText(forgotten, AMOUNT_LABEL_ID), "Amount:\n200%");
   EXPECT_EQ(noiseOverSilence(16)[2], scaledEntry(2, 512));
 }
 
@@ -536,10 +537,10 @@ void endChildOnAnyCrash() {
 
 // Everything a user can do with the window, every message reaching its dialog procedure.
 void useWindow(HWND window, ChildChecks& checks) {
-  moveSlider(window, amountSliderId, 0, TB_THUMBTRACK);
-  moveSlider(window, speedSliderId, 512, TB_ENDTRACK);
-  checks.expect(controlText(window, amountLabelId) == "Amount:\n200%", "amount label");
-  checks.expect(controlText(window, speedLabelId) == "Speed:\n0%", "speed label");
+  moveSlider(window, AMOUNT_SLIDER_ID, 0, TB_THUMBTRACK);
+  moveSlider(window, SPEED_SLIDER_ID, 512, TB_ENDTRACK);
+  checks.expect(controlText(window, AMOUNT_LABEL_ID) == "Amount:\n200%", "amount label");
+  checks.expect(controlText(window, SPEED_LABEL_ID) == "Speed:\n0%", "speed label");
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
   clickWithTheMouse(GetDlgItem(window, checkBoxIds[0]));
   InvalidateRect(window, nullptr, TRUE);

@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <random>
 
+#include "noise/noise_table.h"
 #include "plugin/names.h"
+#include "settings_window/dialog_ids.h"
 #include "tools/dspval/hostile_audio.h"
 #include "tools/dspval/settings_timeline.h"
 #include "tools/player_host/player_host.h"
@@ -454,7 +456,7 @@ void Session::callInitialise() {
     fail("initialise returned " + std::to_string(result));
   }
   modelLoadsSettings();
-  model_.held.wrapLimit = 0xEC0100;
+  model_.held.wrapLimit = fullWrapLimit;
   model_.recordedWindow = nullptr;
   model_.initialised = true;
   settle();
@@ -529,7 +531,7 @@ void Session::openPreferencesPage() {
 void Session::moveSlider() {
   const SettingsWindow& chosen = windows_[random_() % windows_.size()];
   const bool amount = random_() % 2 == 0;
-  const HWND slider = GetDlgItem(chosen.window, amount ? amountSliderId : speedSliderId);
+  const HWND slider = GetDlgItem(chosen.window, amount ? AMOUNT_SLIDER_ID : SPEED_SLIDER_ID);
   const std::int32_t position =
       random_() % 4 == 0 ? (random_() % 2) * sliderLargest
                          : static_cast<std::int32_t>(random_() % (sliderLargest + 1));
@@ -680,8 +682,8 @@ void Session::settle() {
 
 void Session::checkWindowShowsHeldSettings(HWND window) {
   for (auto [sliderId, setting, name] :
-       {std::tuple{amountSliderId, model_.held.amount, "amount"},
-        std::tuple{speedSliderId, model_.held.speed, "speed"}}) {
+       {std::tuple{AMOUNT_SLIDER_ID, model_.held.amount, "amount"},
+        std::tuple{SPEED_SLIDER_ID, model_.held.speed, "speed"}}) {
     const auto shown = static_cast<std::int32_t>(SendDlgItemMessageW(window, sliderId, TBM_GETPOS, 0, 0));
     const auto expected =
         static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{sliderLargest} - setting, 0, sliderLargest));
