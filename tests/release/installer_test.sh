@@ -26,18 +26,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-
-pass() { echo "ok: $*"; }
-failed() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
-check() {  # check DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@"; then pass "$description"; else failed "$description"; fi
-}
+. "$root/tests/checks.sh"
 
 # Wine's output goes to a file, never to a pipe: the services Wine starts with a program inherit
 # its standard handles and outlive it.
@@ -148,5 +137,4 @@ check "uninstalled there, plugin.ini with only our section stays, empty" \
 check "and the uninstaller and the DLL are gone" \
   test ! -e "$other_player/dsp_crackleton.dll" -a ! -e "$other_player/Uninstall Crackleton.exe"
 
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+checks_done

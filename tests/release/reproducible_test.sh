@@ -9,12 +9,7 @@ root=$1 build=$2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/crackleton-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failures=0
-pass() { echo "ok: $*"; }
-failed() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
+. "$root/tests/checks.sh"
 
 export SOURCE_DATE_EPOCH
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
@@ -52,5 +47,4 @@ if unzip -p "$first/$zip" dsp_crackleton.dll | cmp -s - "$build/bin/dsp_cracklet
 else
   failed "the released DLL differs from $build/bin/dsp_crackleton.dll"
 fi
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+checks_done
