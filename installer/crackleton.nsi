@@ -4,7 +4,7 @@
 ; installer/CMakeLists.txt runs makensis with these defines:
 ;   VERSION        the project's four-number version, VERSION_SHORT its first two
 ;   DLL            the 32-bit dsp_crackleton.dll to carry
-;   LICENSE        the licence text the first page shows
+;   LICENSE        the licence text the first page shows, its paragraphs on one line each
 ;   OUTFILE        where to write the installer
 ;   TARGET         (optional) a makensis target other than x86-unicode: the amd64-unicode build
 ;                  of this script is what the tests run where 32-bit code cannot run
@@ -48,6 +48,8 @@ ShowInstDetails show
 ShowUninstDetails show
 
 LicenseData "${LICENSE}"
+UninstallText "This removes the Crackleton plug-in and its settings from the player's Plugins \
+folder below. The other plug-ins and their settings stay as they are." "Plugins folder:"
 DirText "Setup will install the Crackleton DSP plug-in into the Plugins folder of the player \
 installed in the folder below. To use another copy of the player, choose its folder (the one \
 with winamp.exe and a Plugins folder)." "Player folder"
