@@ -14,7 +14,10 @@ if [ "$arch" = win64 ] && [ "$("$root/scripts/wine-arch")" = win64 ]; then
   echo "(these checks run its amd64-unicode build, from the same script and with the same DLL)"
 fi
 for file in "$installer" "$dll" "$player_window"; do
-  [ -f "$file" ] || { echo "FAILED: there is no $file (the win32 build makes the installers)"; exit 1; }
+  if [ ! -f "$file" ]; then
+    echo "FAILED: there is no $file (the win32 build makes the installers)"
+    exit 1
+  fi
 done
 
 mkdir -p "$work_parent"
@@ -30,7 +33,9 @@ trap cleanup EXIT
 
 # Wine's output goes to a file, never to a pipe: the services Wine starts with a program inherit
 # its standard handles and outlive it.
-wine() { "$root/cmake/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"; }
+wine() {
+  "$root/cmake/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
+}
 exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks its exit code
   local expected=$1 description=$2 status=0
   shift 2
@@ -46,6 +51,13 @@ registry_value() {  # registry_value NAME: our registration's value, as reg.exe 
   wine reg.exe query "$uninstall_key" /v "$1" || return 0
   tr -d '\r' <"$work/out" | sed -n "s/^    $1    REG_[A-Z_]*    //p"
 }
+check_registered() {  # check_registered NAME EXPECTED
+  local actual
+  actual=$(registry_value "$1")
+  if [ "$actual" = "$2" ]; then pass "registered $1: $actual"; else
+    failed "registered $1: '$actual', not '$2'"
+  fi
+}
 not_registered() { ! wine reg.exe query "$uninstall_key"; }
 
 # Everything a failed install could have left: every file in the prefix's drive (directories by
@@ -55,7 +67,10 @@ snapshot() {
   wine reg.exe export HKLM "$(windows_path "$1.hklm")" /y
   wine reg.exe export HKCU "$(windows_path "$1.hkcu")" /y
 }
-unchanged_since() { cmp -s "$1.files" "$2.files" && cmp -s "$1.hklm" "$2.hklm" && cmp -s "$1.hkcu" "$2.hkcu"; }
+unchanged_since() {
+  cmp -s "$1.files" "$2.files" && cmp -s "$1.hklm" "$2.hklm" && cmp -s "$1.hkcu" "$2.hkcu"
+}
+size_in_kib() { echo $((($(stat -c %s "$1") + 1023) / 1024)); }
 
 # The uninstaller copies itself to the temporary folder, starts the copy and returns at once;
 # the copy is done when the prefix's last program has ended.
@@ -83,17 +98,12 @@ check "after both refusals nothing is written: no file, no registry value" \
 exits 0 "silent install" "$installer" /S
 check "the installed DLL is the built DLL, byte for byte" cmp -s "$dll" "$player/dsp_crackleton.dll"
 check "the uninstaller is beside it" test -f "$player/Uninstall Crackleton.exe"
-size_kib=$((($(stat -c %s "$dll") + 1023) / 1024 + ($(stat -c %s "$player/Uninstall Crackleton.exe") + 1023) / 1024))
-while IFS='|' read -r name expected; do
-  actual=$(registry_value "$name")
-  if [ "$actual" = "$expected" ]; then pass "registered $name: $actual"; else
-    failed "registered $name: '$actual', not '$expected'"
-  fi
-done <<EOF
+size=$(($(size_in_kib "$dll") + $(size_in_kib "$player/Uninstall Crackleton.exe")))
+while IFS='|' read -r name expected; do check_registered "$name" "$expected"; done <<EOF
 DisplayName|Crackleton ${version%.*.*} (Winamp DSP plug-in)
 DisplayVersion|$version
 Publisher|Tallowick
-EstimatedSize|$(printf '0x%x' "$size_kib")
+EstimatedSize|$(printf '0x%x' "$size")
 InstallLocation|C:\\Fake Player\\Plugins
 UninstallString|"C:\\Fake Player\\Plugins\\Uninstall Crackleton.exe"
 EOF
@@ -103,8 +113,10 @@ EOF
 # section's header has blanks outside and inside its brackets and another case, and the profile
 # API still reads it as ours; a section whose name only starts like ours is someone else's.
 long_line="history=$(printf '%02000d' 7)"
-printf -v ours '  [ tallowick'"'"'s CRACKLETON v1.0 ]\t\r\nvinyl_speed=300\r\n; ours too\r\nvinyl_amount=20\r\n\r\n'
-printf -v others_before '; kept by the player\r\n[Other plug-in]\r\nkey = value \r\n\r\n;comment=[x]\r\n%s\r\n' "$long_line"
+printf -v others_before '%s\r\n' '; kept by the player' '[Other plug-in]' 'key = value ' '' \
+  ';comment=[x]' "$long_line"
+printf -v ours '%s\r\n' "  [ tallowick's CRACKLETON v1.0 ]"$'\t' vinyl_speed=300 '; ours too' \
+  vinyl_amount=20 ''
 printf -v others_after "[Tallowick's Crackleton v1.0 backup]\nvinyl_speed=1\n[Last]\nname=caf\xe9\nx=1"
 printf '%s%s%s' "$others_before" "$ours" "$others_after" >"$work/plugin.ini"
 printf '%s%s' "$others_before" "$others_after" >"$work/plugin-without-ours.ini"
@@ -124,13 +136,11 @@ check "plugin.ini loses our section, and keeps every other byte" \
 
 # /D= picks another folder; that player's plugin.ini holds our section only.
 exits 0 "silent install with /D=C:\\OtherPlayer" "$installer" /S '/D=C:\OtherPlayer'
-check "/D= puts the DLL into C:\\OtherPlayer\\Plugins" cmp -s "$dll" "$other_player/dsp_crackleton.dll"
+check "/D= puts the DLL into C:\\OtherPlayer\\Plugins" \
+  cmp -s "$dll" "$other_player/dsp_crackleton.dll"
 check "and nothing into the folder the registry names" test ! -e "$player/dsp_crackleton.dll"
-actual=$(registry_value UninstallString)
-if [ "$actual" = '"C:\OtherPlayer\Plugins\Uninstall Crackleton.exe"' ]; then
-  pass "the registration names that folder's uninstaller"
-else failed "the registration names $actual"; fi
-printf "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=300\r\nvinyl_amount=20\r\n" >"$other_player/plugin.ini"
+check_registered UninstallString '"C:\OtherPlayer\Plugins\Uninstall Crackleton.exe"'
+printf '%s\r\n' "[Tallowick's Crackleton v1.0]" vinyl_speed=300 vinyl_amount=20 >"$other_player/plugin.ini"
 uninstall_as_registered
 check "uninstalled there, plugin.ini with only our section stays, empty" \
   test -f "$other_player/plugin.ini" -a ! -s "$other_player/plugin.ini"
