@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the test scripts: each check prints one line, "ok: ..." or "FAILED: ...", and
 # `checks_done` closes with the count of failures and fails if there were any.
 failures=0

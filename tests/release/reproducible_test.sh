@@ -23,9 +23,12 @@ for copy in "${copies[@]}"; do
   CRACKLETON_RELEASE_OUT=$copy/out "$copy/scripts/release" >"$copy.log" 2>&1 &
 done
 for copy in "${copies[@]}"; do
-  wait -n || { failed "a release build failed: $(tail -n 5 "${copies[0]}.log" "${copies[1]}.log")"; }
+  wait -n || failed "a release build failed"
 done
-[ "$failures" -eq 0 ] || exit 1
+if [ "$failures" -ne 0 ]; then
+  tail -n 5 "${copies[0]}.log" "${copies[1]}.log"
+  exit 1
+fi
 
 first=${copies[0]}/out second=${copies[1]}/out
 # SHA256SUMS names the other two.
@@ -39,12 +42,10 @@ for artefact in SHA256SUMS "${artefacts[@]}"; do
   fi
 done
 setup=${artefacts[0]} zip=${artefacts[1]}
-if cmp -s "$first/$setup" "$build/installer/$setup"; then pass "the released installer is the one $build makes"; else
-  failed "the released installer differs from $build/installer/$setup"
-fi
-if unzip -p "$first/$zip" dsp_crackleton.dll | cmp -s - "$build/bin/dsp_crackleton.dll"; then
-  pass "the released DLL is the one $build makes and tests"
-else
-  failed "the released DLL differs from $build/bin/dsp_crackleton.dll"
-fi
+check "the released installer is the one $build makes" \
+  cmp -s "$first/$setup" "$build/installer/$setup"
+released_dll_is_built_dll() {
+  unzip -p "$first/$zip" dsp_crackleton.dll | cmp -s - "$build/bin/dsp_crackleton.dll"
+}
+check "the released DLL is the one $build makes and tests" released_dll_is_built_dll
 checks_done
