@@ -3,6 +3,7 @@
 ;
 ; installer/CMakeLists.txt runs makensis with these defines:
 ;   VERSION        the project's four-number version, VERSION_SHORT its first two
+;   COPYRIGHT      the copyright line of LICENSE
 ;   DLL            the 32-bit dsp_crackleton.dll to carry
 ;   LICENSE        the licence text the first page shows, its paragraphs on one line each
 ;   OUTFILE        where to write the installer
@@ -61,7 +62,7 @@ VIAddVersionKey /LANG=1033 CompanyName "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 FileDescription "${PRODUCT} ${VERSION_SHORT} setup"
 VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
-VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (c) 2026 Tallowick and the Crackleton contributors"
+VIAddVersionKey /LANG=1033 LegalCopyright "${COPYRIGHT}"
 
 Page license
 Page directory "" "" CheckFolderOnLeave
