@@ -121,6 +121,7 @@ FunctionEnd
 
 ; Sets $0 to the size of file $0 in KiB, rounded up; 0 when it cannot be read.
 Function FileSizeInKiB
+  ClearErrors
   FileOpen $1 $0 r
   ${If} ${Errors}
     StrCpy $0 0
