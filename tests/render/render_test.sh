@@ -9,13 +9,7 @@ export CRACKLETON_WINDOWS_BUILD=$build CRACKLETON_WINE_ARCH=$arch
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/crackleton-render-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-pass() { echo "ok: $*"; }
-failed() {
-  echo "FAILED: $*"
-  failures=$((failures + 1))
-}
+. "$root/tests/checks.sh"
 
 # The test's own copy of dsphost and the DLL, so that the plugin.ini it writes stays here.
 mkdir "$work/host"
@@ -256,5 +250,4 @@ check_demo() {
 }
 
 "check_$case_name"
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+checks_done

@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "crackleton_version.h"
 #include "plugin_host.h"
 
 namespace {
@@ -170,6 +172,55 @@ TEST_F(PluginShell, ReadOnlySettingsFileIsLeftAsItIs) {
   // at amount 20.
   EXPECT_EQ(block[2], -71 * 20 / 256);
   EXPECT_EQ(block[3], -140 * 20 / 256);
+}
+
+// What Explorer shows on the DLL's Details tab, read back the way it reads it.
+TEST(VersionResource, NamesTheProductAndItsVersion) {
+  const std::string dll = builtDllPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(dll.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << "no version resource";
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(dll.c_str(), 0, size, info.data()));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+  ASSERT_EQ(fixedSize, sizeof(VS_FIXEDFILEINFO));
+  const DWORD versionHigh = MAKELONG(CRACKLETON_VERSION_MINOR, CRACKLETON_VERSION_MAJOR);
+  const DWORD versionLow = MAKELONG(CRACKLETON_VERSION_TWEAK, CRACKLETON_VERSION_PATCH);
+  EXPECT_EQ(fixed->dwFileVersionMS, versionHigh);
+  EXPECT_EQ(fixed->dwFileVersionLS, versionLow);
+  EXPECT_EQ(fixed->dwProductVersionMS, versionHigh);
+  EXPECT_EQ(fixed->dwProductVersionLS, versionLow);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(fixed->dwFileDateMS | fixed->dwFileDateLS, 0u) << "no build date";
+
+  struct Field {
+    const char* name;
+    std::string expected;
+  };
+  const Field fields[] = {
+      {"FileVersion", CRACKLETON_VERSION_TEXT},
+      {"ProductVersion", CRACKLETON_VERSION_TEXT},
+      {"ProductName", "Crackleton"},
+      {"FileDescription", "Record-surface noise effect for Winamp"},
+      {"CompanyName", "Tallowick"},
+      {"OriginalFilename", "dsp_crackleton.dll"},
+      {"InternalName", "dsp_crackleton.dll"},
+      {"LegalCopyright", "Copyright (c) 2026 Tallowick and the Crackleton contributors"},
+  };
+  for (const Field& field : fields) {
+    // The language and code page the Translation entry names, as Explorer looks them up.
+    const std::string path = std::string("\\StringFileInfo\\040904B0\\") + field.name;
+    char* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)) {
+      ADD_FAILURE() << field.name << " is missing";
+      continue;
+    }
+    EXPECT_EQ(std::string(value), field.expected) << field.name;
+  }
 }
 
 // A folder whose path, with "\\plugin.ini", comes to `length` characters.

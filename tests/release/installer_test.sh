@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# installer_test.sh ARCH INSTALLER DLL PLAYER_WINDOW VERSION WORK
+# The installer as a user meets it, under ARCH's Wine in a fresh prefix of its own, made under
+# WORK, with a player folder recorded where the player's own installer records it: refusals,
+# silent install, /D=, upgrade and uninstall. INSTALLER must carry DLL; PLAYER_WINDOW runs a
+# program while a window of the player's class is open. Prints one line per check and fails if
+# any check does.
+set -euo pipefail
+arch=$1 installer=$2 dll=$3 player_window=$4 version=$5 work_parent=$6
+root=$(cd "$(dirname "$0")/../.." && pwd)
+
+if [ "$arch" = win64 ] && [ "$("$root/scripts/wine-arch")" = win64 ]; then
+  echo "the 32-bit installer was built but not run: this kernel cannot run 32-bit code"
+  echo "(these checks run its amd64-unicode build, from the same script and with the same DLL)"
+fi
+for file in "$installer" "$dll" "$player_window"; do
+  if [ ! -f "$file" ]; then
+    echo "FAILED: there is no $file (the win32 build makes the installers)"
+    exit 1
+  fi
+done
+
+mkdir -p "$work_parent"
+work=$(mktemp -d "$work_parent/installer-test.XXXXXX")
+prefix=$work/wineprefix
+drive=$prefix/drive_c
+cleanup() {
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+. "$root/tests/checks.sh"
+
+# Wine's output goes to a file, never to a pipe: the services Wine starts with a program inherit
+# its standard handles and outlive it.
+wine() {
+  "$root/cmake/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
+}
+exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks its exit code
+  local expected=$1 description=$2 status=0
+  shift 2
+  wine "$@" || status=$?
+  if [ "$status" -eq "$expected" ]; then pass "$description: exit code $status"; else
+    failed "$description: exit code $status, not $expected"
+  fi
+}
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Crackleton'
+registry_value() {  # registry_value NAME: our registration's value, as reg.exe prints it
+  wine reg.exe query "$uninstall_key" /v "$1" || return 0
+  tr -d '\r' <"$work/out" | sed -n "s/^    $1    REG_[A-Z_]*    //p"
+}
+check_registered() {  # check_registered NAME EXPECTED
+  local actual
+  actual=$(registry_value "$1")
+  if [ "$actual" = "$2" ]; then pass "registered $1: $actual"; else
+    failed "registered $1: '$actual', not '$2'"
+  fi
+}
+not_registered() { ! wine reg.exe query "$uninstall_key"; }
+
+# Everything a failed install could have left: every file in the prefix's drive (directories by
+# name only, as Windows itself touches some) and both registry hives.
+snapshot() {
+  (cd "$drive" && find . -type d -printf '%p\n' -o -printf '%p %s %T@\n' | sort) >"$1.files"
+  wine reg.exe export HKLM "$(windows_path "$1.hklm")" /y
+  wine reg.exe export HKCU "$(windows_path "$1.hkcu")" /y
+}
+unchanged_since() {
+  cmp -s "$1.files" "$2.files" && cmp -s "$1.hklm" "$2.hklm" && cmp -s "$1.hkcu" "$2.hkcu"
+}
+size_in_kib() { echo $((($(stat -c %s "$1") + 1023) / 1024)); }
+
+# The uninstaller copies itself to the temporary folder, starts the copy and returns at once;
+# the copy is done when the prefix's last program has ended.
+uninstall_as_registered() {
+  local command
+  command=$(registry_value UninstallString)
+  wine "${command//\"/}" /S
+  WINEPREFIX=$prefix wineserver -w
+}
+
+player=$drive/Fake\ Player/Plugins
+other_player=$drive/OtherPlayer/Plugins
+wine reg.exe add 'HKCU\Software\Winamp' /ve /d 'C:\Fake Player' /f
+mkdir -p "$player" "$other_player" "$drive/NoPlugins"
+
+# Refusals: nothing at all may change.
+snapshot "$work/before"
+exits 3 "a folder without Plugins (/D=C:\\NoPlugins)" "$installer" /S '/D=C:\NoPlugins'
+exits 4 "the player's window open" "$player_window" "$(windows_path "$installer")" /S
+snapshot "$work/after"
+check "after both refusals nothing is written: no file, no registry value" \
+  unchanged_since "$work/before" "$work/after"
+
+# A silent install into the folder the registry names.
+exits 0 "silent install" "$installer" /S
+check "the installed DLL is the built DLL, byte for byte" cmp -s "$dll" "$player/dsp_crackleton.dll"
+check "the uninstaller is beside it" test -f "$player/Uninstall Crackleton.exe"
+size=$(($(size_in_kib "$dll") + $(size_in_kib "$player/Uninstall Crackleton.exe")))
+while IFS='|' read -r name expected; do check_registered "$name" "$expected"; done <<EOF
+DisplayName|Crackleton ${version%.*.*} (Winamp DSP plug-in)
+DisplayVersion|$version
+Publisher|Tallowick
+EstimatedSize|$(printf '0x%x' "$size")
+InstallLocation|C:\\Fake Player\\Plugins
+UninstallString|"C:\\Fake Player\\Plugins\\Uninstall Crackleton.exe"
+EOF
+
+# plugin.ini as other plug-ins and hands leave it: blanks around "=", a comment, a blank line,
+# a line longer than NSIS's strings, LF-only lines, a byte above 127 and no final line end. Our
+# section's header has blanks outside and inside its brackets and another case, and the profile
+# API still reads it as ours; a section whose name only starts like ours is someone else's.
+long_line="history=$(printf '%02000d' 7)"
+printf -v others_before '%s\r\n' '; kept by the player' '[Other plug-in]' 'key = value ' '' \
+  ';comment=[x]' "$long_line"
+printf -v ours '%s\r\n' "  [ tallowick's CRACKLETON v1.0 ]"$'\t' vinyl_speed=300 '; ours too' \
+  vinyl_amount=20 ''
+printf -v others_after "[Tallowick's Crackleton v1.0 backup]\nvinyl_speed=1\n[Last]\nname=caf\xe9\nx=1"
+printf '%s%s%s' "$others_before" "$ours" "$others_after" >"$work/plugin.ini"
+printf '%s%s' "$others_before" "$others_after" >"$work/plugin-without-ours.ini"
+cp "$work/plugin.ini" "$player/plugin.ini"
+
+exits 0 "reinstall over the install" "$installer" /S
+check "the reinstall leaves plugin.ini, our settings in it, byte for byte" \
+  cmp -s "$work/plugin.ini" "$player/plugin.ini"
+check "the reinstalled DLL is the built DLL" cmp -s "$dll" "$player/dsp_crackleton.dll"
+
+uninstall_as_registered
+check "the uninstaller as registered removes the DLL" test ! -e "$player/dsp_crackleton.dll"
+check "it removes itself" test ! -e "$player/Uninstall Crackleton.exe"
+check "it removes its registration" not_registered
+check "plugin.ini loses our section, and keeps every other byte" \
+  cmp -s "$work/plugin-without-ours.ini" "$player/plugin.ini"
+
+# /D= picks another folder; that player's plugin.ini holds our section only.
+exits 0 "silent install with /D=C:\\OtherPlayer" "$installer" /S '/D=C:\OtherPlayer'
+check "/D= puts the DLL into C:\\OtherPlayer\\Plugins" \
+  cmp -s "$dll" "$other_player/dsp_crackleton.dll"
+check "and nothing into the folder the registry names" test ! -e "$player/dsp_crackleton.dll"
+check_registered UninstallString '"C:\OtherPlayer\Plugins\Uninstall Crackleton.exe"'
+printf '%s\r\n' "[Tallowick's Crackleton v1.0]" vinyl_speed=300 vinyl_amount=20 >"$other_player/plugin.ini"
+uninstall_as_registered
+check "uninstalled there, plugin.ini with only our section stays, empty" \
+  test -f "$other_player/plugin.ini" -a ! -s "$other_player/plugin.ini"
+check "and the uninstaller and the DLL are gone" \
+  test ! -e "$other_player/dsp_crackleton.dll" -a ! -e "$other_player/Uninstall Crackleton.exe"
+
+checks_done
