@@ -34,7 +34,7 @@ trap cleanup EXIT
 # Wine's output goes to a file, never to a pipe: the services Wine starts with a program inherit
 # its standard handles and outlive it.
 wine() {
-  "$root/cmake/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
+  "$root/scripts/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
 }
 exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks its exit code
   local expected=$1 description=$2 status=0

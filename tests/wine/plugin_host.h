@@ -1,13 +1,14 @@
 #pragma once
 
 // What every Windows test host shares: fresh folders, files as text, and a copy of the built DLL
-// loaded and set up the way the player sets up a DSP plug-in.
+// loaded and set up the way the player sets up a DSP plug-in (tools/player_host).
 
 #include <windows.h>
 
 #include <string>
 
 #include "plugin/module.h"
+#include "tools/player_host/player_host.h"
 
 // A new empty folder under the temporary directory, deleted with its contents at the end.
 class TempFolder {
@@ -23,13 +24,6 @@ class TempFolder {
   std::string path_;
 };
 
-void deleteTree(const std::string& path);
-
-using GetHeader = PluginHeader* (*)();
-
-// The library's export by name or by ordinal (MAKEINTRESOURCEA), or null.
-GetHeader exportedGetHeader(HMODULE library, LPCSTR nameOrOrdinal = "winampDSPGetHeader2");
-
 // dsp_crackleton.dll as built, beside this test program.
 std::string builtDllPath();
 
@@ -37,21 +31,11 @@ bool fileExists(const std::string& path);
 std::string readTextFile(const std::string& path);
 void writeTextFile(const std::string& path, const std::string& text);
 
-// A copy of the DLL loaded as the player loads it: LoadLibrary, winampDSPGetHeader2, module 0,
-// its `parentWindow` and `instance` filled in. Freed at the end unless already freed.
-struct LoadedPlugin {
-  HMODULE library = nullptr;
-  PluginHeader* header = nullptr;
-  EffectModule* module = nullptr;
-
+// A copy of the DLL loaded as the player loads it, module 0 with `parentWindow` and `instance`
+// filled in. Freed at the end unless already freed.
+struct LoadedPlugin : PlayerPlugin {
   // Copies the built DLL to `dllPath` and loads that copy.
   bool load(const std::string& dllPath, HWND parentWindow = nullptr);
-  void unload();
+  void unload() { freePlugin(*this); }
   ~LoadedPlugin() { unload(); }
-
-  // plugin.ini beside the loaded copy.
-  std::string settingsFile() const;
 };
-
-// Pumps the thread's messages until none are waiting.
-void pumpMessages();

@@ -21,6 +21,7 @@
 #include "plugin/names.h"
 #include "settings_window/dialog_ids.h"
 #include "plugin_host.h"
+#include "tools/player_host/host_files.h"
 
 namespace {
 
@@ -39,11 +40,6 @@ class CommonControlsRegistered : public ::testing::Environment {
 
 ::testing::Environment* const commonControls =
     ::testing::AddGlobalTestEnvironment(new CommonControlsRegistered);
-
-HWND createHostWindow() {
-  return CreateWindowExA(0, "STATIC", "Crackleton test host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                         nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
 
 std::string windowText(HWND window) {
   char text[256] = "";
@@ -82,20 +78,6 @@ void moveSlider(HWND window, int sliderId, int position, WORD scrollCode) {
                reinterpret_cast<LPARAM>(GetDlgItem(window, sliderId)));
 }
 
-// A click that goes the way a user's does, through the system's input queue: the system, not
-// the control, decides where it lands.
-void clickWithTheMouse(HWND control) {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  INPUT clicks[2] = {};
-  clicks[0].type = clicks[1].type = INPUT_MOUSE;
-  clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(2, clicks, sizeof(INPUT));
-  pumpMessages();
-}
-
 void pressOk(HWND window) {
   SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
 }
@@ -112,7 +94,7 @@ std::int16_t scaledEntry(int iEntry, int amount) {
 class SettingsWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    hostWindow = createHostWindow();
+    hostWindow = createPlayerWindow();
     ASSERT_NE(hostWindow, nullptr);
     ASSERT_TRUE(plugin.load(dllPath(), hostWindow));
     module = plugin.module;
@@ -405,7 +387,7 @@ TEST_F(SettingsWindow, CancelAndTheCheckBoxesChangeNothing) {
     HWND checkBox = GetDlgItem(window, checkBoxId);
     EXPECT_FALSE(IsWindowEnabled(checkBox));
     // Not BM_CLICK: that ticks even a disabled check box, which no user can.
-    clickWithTheMouse(checkBox);
+    clickLikeTheUser(checkBox);
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(checkBoxId, BN_CLICKED),
                  reinterpret_cast<LPARAM>(checkBox));
     EXPECT_EQ(SendMessageA(checkBox, BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -476,7 +458,7 @@ TEST_F(SettingsWindow, WindowDestroyedBehindTheModulesBackDoesNotBlockConfigure)
   pressOk(window);
 
   // Closed with its owner, as when the player closes the page that opened it.
-  HWND otherHost = createHostWindow();
+  HWND otherHost = createPlayerWindow();
   module->parentWindow = otherHost;
   window = openWindow();
   ASSERT_NE(window, nullptr);
@@ -542,7 +524,7 @@ void useWindow(HWND window, ChildChecks& checks) {
   checks.expect(controlText(window, AMOUNT_LABEL_ID) == "Amount:\n200%", "amount label");
   checks.expect(controlText(window, SPEED_LABEL_ID) == "Speed:\n0%", "speed label");
   SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
-  clickWithTheMouse(GetDlgItem(window, checkBoxIds[0]));
+  clickLikeTheUser(GetDlgItem(window, checkBoxIds[0]));
   InvalidateRect(window, nullptr, TRUE);
   pumpMessages();
   checks.expect(IsWindow(window) != FALSE, "still open after cancel");
@@ -551,19 +533,14 @@ void useWindow(HWND window, ChildChecks& checks) {
 // The player loading the library anew and calling into it once more: with no window left open
 // the module gives back its hold, and the player's FreeLibrary then unloads the library.
 void callInAgainAndFree(const std::string& dllPath, ChildChecks& checks) {
-  HMODULE library = LoadLibraryA(dllPath.c_str());
-  using GetHeader = PluginHeader* (*)();
-  // Through a function type without parameters, as GCC asks for a deliberate cast.
-  auto getHeader = reinterpret_cast<GetHeader>(
-      reinterpret_cast<void (*)()>(GetProcAddress(library, "winampDSPGetHeader2")));
-  checks.expect(getHeader != nullptr, "library loads again");
-  if (getHeader == nullptr) {
+  PlayerPlugin again;
+  std::string error;
+  checks.expect(loadPlugin(widenedText(dllPath), 0, nullptr, again, error), "library loads again");
+  if (again.module == nullptr) {
     return;
   }
-  EffectModule* module = getHeader()->moduleAt(0);
-  module->instance = library;
-  module->quit(module);
-  FreeLibrary(library);
+  again.module->quit(again.module);
+  freePlugin(again);
   checks.expect(GetModuleHandleA(dllPath.c_str()) == nullptr, "library unloaded at last");
 }
 
@@ -573,7 +550,7 @@ bool freeRightAfterConfigure() {
   ChildChecks checks;
   TempFolder folder;
   const std::string dllPath = folder.file("dsp_crackleton.dll");
-  HWND hostWindow = createHostWindow();
+  HWND hostWindow = createPlayerWindow();
   {
     LoadedPlugin plugin;
     checks.expect(plugin.load(dllPath, hostWindow), "library loads");
@@ -599,7 +576,7 @@ bool freeAfterQuit() {
   ChildChecks checks;
   TempFolder folder;
   const std::string dllPath = folder.file("dsp_crackleton.dll");
-  HWND hostWindow = createHostWindow();
+  HWND hostWindow = createPlayerWindow();
   {
     LoadedPlugin plugin;
     checks.expect(plugin.load(dllPath, hostWindow), "library loads");

@@ -13,52 +13,17 @@
 
 #include "plugin/module.h"
 #include "tools/dsphost/host_options.h"
+#include "tools/player_host/host_files.h"
+#include "tools/player_host/player_host.h"
 
 namespace {
 
-constexpr const char* hostWindowClass = "CrackletonDspHost";
 // How long a settings window made on a thread of the plug-in's own may take to appear.
 constexpr DWORD settingsWindowGraceMs = 2000;
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "dsphost: %s\n", message.c_str());
   return 1;
-}
-
-// The system's own words for an error code, on one line.
-std::string describeWindowsError(DWORD code) {
-  char text[256] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                 sizeof text, nullptr);
-  std::string description = text;
-  // Some messages name the file as an insert, left unfilled here.
-  const std::size_t insert = description.find("%1");
-  if (insert != std::string::npos) {
-    description.replace(insert, 2, "the file");
-  }
-  while (!description.empty() &&
-         (description.back() == '\n' || description.back() == '\r' || description.back() == '.')) {
-    description.pop_back();
-  }
-  return "Windows error " + std::to_string(code) + (description.empty() ? "" : ": " + description);
-}
-
-std::string defaultPluginPath() {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string path(self, length);
-  return path.substr(0, path.find_last_of("\\/") + 1) + "dsp_crackleton.dll";
-}
-
-// The player's main window stands behind every plug-in window; ours is never shown.
-HWND createHostWindow(HINSTANCE instance) {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = hostWindowClass;
-  RegisterClassA(&windowClass);
-  return CreateWindowExA(0, hostWindowClass, "dsphost", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                         CW_USEDEFAULT, 320, 200, nullptr, nullptr, instance, nullptr);
 }
 
 struct SettingsWindowSearch {
@@ -85,17 +50,6 @@ HWND findSettingsWindow(HWND hostWindow) {
   return search.found;
 }
 
-void pumpMessages(HWND dialog) {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (dialog != nullptr && IsDialogMessageA(dialog, &message)) {
-      continue;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
 // Opens the plug-in's settings window and returns once the user has closed it.
 void runSettingsWindow(EffectModule* module, HWND hostWindow) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
@@ -112,40 +66,6 @@ void runSettingsWindow(EffectModule* module, HWND hostWindow) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     pumpMessages(settingsWindow);
   }
-}
-
-struct LoadedModule {
-  HMODULE library = nullptr;
-  EffectModule* module = nullptr;
-};
-
-bool loadModule(const HostOptions& options, LoadedModule& loaded, std::string& error) {
-  const std::string path = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
-  loaded.library = LoadLibraryA(path.c_str());
-  if (loaded.library == nullptr) {
-    error = "cannot load " + path + " (" + describeWindowsError(GetLastError()) + ")";
-    return false;
-  }
-  using GetHeader = PluginHeader* (*)();
-  // Through the generic function type: GetProcAddress's own type fits no real export.
-  const auto getHeader = reinterpret_cast<GetHeader>(
-      reinterpret_cast<void (*)()>(GetProcAddress(loaded.library, "winampDSPGetHeader2")));
-  if (getHeader == nullptr) {
-    error = path + " is not a DSP plug-in: it has no winampDSPGetHeader2";
-    return false;
-  }
-  const PluginHeader* header = getHeader();
-  std::int32_t moduleCount = 0;
-  while (header != nullptr && header->moduleAt(moduleCount) != nullptr) {
-    ++moduleCount;
-  }
-  if (options.moduleIndex >= moduleCount) {
-    error = path + " has no module " + std::to_string(options.moduleIndex) + " (it has " +
-            std::to_string(moduleCount) + ")";
-    return false;
-  }
-  loaded.module = header->moduleAt(options.moduleIndex);
-  return true;
 }
 
 // Hands standard input to the module block by block and writes what it leaves to standard output.
@@ -206,24 +126,21 @@ int main(int argumentCount, char** arguments) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 
-  LoadedModule loaded;
-  if (!loadModule(options, loaded, error)) {
-    if (loaded.library != nullptr) {
-      FreeLibrary(loaded.library);
-    }
+  const std::wstring path = options.pluginPath.empty() ? besideThisProgram(L"dsp_crackleton.dll")
+                                                      : widenedText(options.pluginPath);
+  const HWND hostWindow = createPlayerWindow();
+  PlayerPlugin plugin;
+  if (!loadPlugin(path, options.moduleIndex, hostWindow, plugin, error)) {
+    DestroyWindow(hostWindow);
     return fail(error);
   }
-  const HINSTANCE hostInstance = GetModuleHandleA(nullptr);
-  const HWND hostWindow = createHostWindow(hostInstance);
-  EffectModule* module = loaded.module;
-  module->parentWindow = hostWindow;
-  module->instance = loaded.library;
+  EffectModule* module = plugin.module;
 
   // The player leaves a module that does not start unused.
   const std::int32_t started = module->initialise(module);
   if (started != 0) {
     DestroyWindow(hostWindow);
-    FreeLibrary(loaded.library);
+    freePlugin(plugin);
     return fail("module " + std::to_string(options.moduleIndex) +
                 " did not start: initialise returned " + std::to_string(started));
   }
@@ -233,6 +150,6 @@ int main(int argumentCount, char** arguments) {
   const bool processed = processInput(options, module, error);
   module->quit(module);
   DestroyWindow(hostWindow);
-  FreeLibrary(loaded.library);
+  freePlugin(plugin);
   return processed ? 0 : fail(error);
 }

@@ -12,6 +12,7 @@
 #include "settings_window/dialog_ids.h"
 #include "tools/dspval/hostile_audio.h"
 #include "tools/dspval/settings_timeline.h"
+#include "tools/player_host/host_files.h"
 #include "tools/player_host/player_host.h"
 
 namespace {
@@ -66,51 +67,6 @@ std::vector<HWND> dialogsOfThisThread() {
   return dialogs;
 }
 
-std::string readBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return "";
-  }
-  std::string bytes;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-    bytes.append(chunk, got);
-  }
-  CloseHandle(file);
-  return bytes;
-}
-
-void writeBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-void deleteTree(const std::wstring& path) {
-  WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") {
-        continue;
-      }
-      const std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        deleteTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
 // The file's bytes without `section` (its header line up to the next section's): what the
 // plug-in must never change.
 std::string withoutSection(const std::string& text, const std::string& section) {
@@ -130,10 +86,6 @@ std::string withoutSection(const std::string& text, const std::string& section) 
     lineStart = lineEnd;
   }
   return kept;
-}
-
-std::wstring widened(const char* text) {
-  return std::wstring(text, text + lstrlenA(text));
 }
 
 // The text of `key` in `section` as it stands in the file's bytes. Read from the bytes, not
@@ -350,14 +302,14 @@ void Session::prepareSettingsFile() {
     CreateDirectoryW(ini().c_str(), nullptr);
     return;
   }
-  writeBytes(ini(), text);
+  writeFileBytes(ini(), text);
   otherSections_ = withoutSection(text, section_);
-  const std::wstring section = widened(section_.c_str());
+  const std::wstring section = widenedText(section_);
   for (auto [key, value] : {std::pair{speedKey, &usersValues_.speed},
                             std::pair{amountKey, &usersValues_.amount}}) {
     *value = storedValue(text, section_, key);
     value->value = static_cast<std::int32_t>(GetPrivateProfileIntW(
-        section.c_str(), widened(key).c_str(), defaultSetting, ini().c_str()));
+        section.c_str(), widenedText(key).c_str(), defaultSetting, ini().c_str()));
   }
   if (condition_ == FileCondition::readOnly) {
     SetFileAttributesW(ini().c_str(), FILE_ATTRIBUTE_READONLY);
@@ -559,17 +511,10 @@ void Session::pressOk() {
       break;
     case 1: {
       trail_.back() += " (mouse)";
-      // The user's own click, through the system's input queue, on the window brought to the top.
+      // The user's own click, on the window brought to the top.
       SetWindowPos(pressed.window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
       SetForegroundWindow(pressed.window);
-      RECT rect;
-      GetWindowRect(button, &rect);
-      SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-      INPUT clicks[2] = {};
-      clicks[0].type = clicks[1].type = INPUT_MOUSE;
-      clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-      clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-      SendInput(2, clicks, sizeof(INPUT));
+      clickLikeTheUser(button);
       break;
     }
     default: {
@@ -699,7 +644,7 @@ void Session::checkFile(const char* after) {
   if (!knowsThisPlugin() || condition_ == FileCondition::directory) {
     return;
   }
-  const std::string text = readBytes(ini());
+  const std::string text = readFileBytes(ini());
   if (withoutSection(text, section_) != otherSections_) {
     fail(std::string("after ") + after + " plugin.ini's other sections changed");
   }

@@ -42,6 +42,10 @@ HWND createPlayerWindow();
 // Serves the thread's waiting messages; `dialog`, when given, has the dialog manager's keys.
 void pumpMessages(HWND dialog = nullptr);
 
+// A left click in the middle of `control` as the user's own: through the system's input queue,
+// so that the system, not the control, decides where it lands.
+void clickLikeTheUser(HWND control);
+
 // The system's own words for an error code, on one line.
 std::string describeWindowsError(DWORD code);
 

@@ -12,40 +12,13 @@
 #include <string>
 
 #include "plugin/module.h"
+#include "tools/player_host/host_files.h"
+#include "tools/player_host/player_host.h"
 
 namespace {
 
 constexpr UINT_PTR giveUpTimerId = 1;
 constexpr UINT giveUpAfterMs = 60 * 1000;
-
-std::string dllBesideThisProgram() {
-  char self[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string path(self, length);
-  return path.substr(0, path.find_last_of("\\/") + 1) + "dsp_crackleton.dll";
-}
-
-HWND createHostWindow() {
-  return CreateWindowExA(0, "STATIC", "Crackleton settings window host", WS_OVERLAPPEDWINDOW, 0, 0,
-                         320, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
-EffectModule* loadModule(const std::string& dllPath, HWND hostWindow) {
-  HMODULE library = LoadLibraryA(dllPath.c_str());
-  if (library == nullptr) {
-    return nullptr;
-  }
-  using GetHeader = PluginHeader* (*)();
-  // Through a function type without parameters, as GCC asks for a deliberate cast.
-  auto getHeader = reinterpret_cast<GetHeader>(
-      reinterpret_cast<void (*)()>(GetProcAddress(library, "winampDSPGetHeader2")));
-  EffectModule* module = getHeader == nullptr ? nullptr : getHeader()->moduleAt(0);
-  if (module != nullptr) {
-    module->parentWindow = hostWindow;
-    module->instance = library;
-  }
-  return module;
-}
 
 // The settings window is the top-level window of this thread that the host did not make.
 BOOL CALLBACK findOtherWindow(HWND window, LPARAM found) {
@@ -60,16 +33,19 @@ BOOL CALLBACK findOtherWindow(HWND window, LPARAM found) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string dllPath = argc > 1 ? argv[1] : dllBesideThisProgram();
+  const std::wstring dllPath =
+      argc > 1 ? widenedText(argv[1]) : besideThisProgram(L"dsp_crackleton.dll");
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 
-  HWND hostWindow = createHostWindow();
-  EffectModule* module = loadModule(dllPath, hostWindow);
-  if (module == nullptr) {
-    std::fprintf(stderr, "settings_window_host: cannot load %s\n", dllPath.c_str());
+  HWND hostWindow = createPlayerWindow();
+  PlayerPlugin plugin;
+  std::string error;
+  if (!loadPlugin(dllPath, 0, hostWindow, plugin, error)) {
+    std::fprintf(stderr, "settings_window_host: %s\n", error.c_str());
     return 1;
   }
+  EffectModule* module = plugin.module;
   module->initialise(module);
   module->configure(module);
 
