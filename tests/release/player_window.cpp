@@ -1,12 +1,14 @@
 // player_window PROGRAM [ARGUMENTS...]
 // Runs PROGRAM while a window of the player's main window class is open, as if the player were
-// running, and exits with PROGRAM's exit code (or 100 and up when it could not be started). The
+// running, and exits with PROGRAM's exit code (or 101 and up when it could not be started). The
 // rest of the command line reaches PROGRAM as it arrived here.
 
 #include <windows.h>
 
 #include <cstring>
 #include <string>
+
+#include "tools/player_host/player_host.h"
 
 namespace {
 
@@ -27,17 +29,7 @@ std::string argumentsAfterProgramName(const char* commandLine) {
 }  // namespace
 
 int main() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = playerWindowClass;
-  if (!RegisterClassA(&windowClass)) {
-    return 100;
-  }
-  // Never shown: a hidden top-level window is found by its class all the same.
-  const HWND window = CreateWindowA(playerWindowClass, "Winamp", WS_OVERLAPPEDWINDOW, 0, 0, 275,
-                                    116, nullptr, nullptr, instance, nullptr);
+  const HWND window = createPlayerWindow(playerWindowClass);
   if (!window) {
     return 101;
   }

@@ -1,11 +1,5 @@
 #include "tools/player_host/player_host.h"
 
-namespace {
-
-constexpr const char* playerWindowClass = "CrackletonPlayerWindow";
-
-}  // namespace
-
 GetHeader exportedGetHeader(HMODULE library, LPCSTR nameOrOrdinal) {
   // Through the generic function type: GetProcAddress's own type fits no real export.
   return reinterpret_cast<GetHeader>(
@@ -64,15 +58,15 @@ void freePlugin(PlayerPlugin& plugin) {
   plugin = {};
 }
 
-HWND createPlayerWindow() {
+HWND createPlayerWindow(const char* windowClassName) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = DefWindowProcA;
   windowClass.hInstance = instance;
-  windowClass.lpszClassName = playerWindowClass;
+  windowClass.lpszClassName = windowClassName;
   // A second call finds the class already there, which is as good.
   RegisterClassA(&windowClass);
-  return CreateWindowExA(0, playerWindowClass, "Player", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
+  return CreateWindowExA(0, windowClassName, "Player", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
                          nullptr, nullptr, instance, nullptr);
 }
 
