@@ -1,7 +1,7 @@
 // Makes the fixed record-surface noise that Crackleton mixes into audio, and writes it to standard
 // output as the C++ source of noise/noise_table.cpp. From the repository root:
 //
-//   g++ -O2 -std=c++17 tools/make_noise_table.cpp -o make_noise_table
+//   g++ -O2 -std=c++17 -I. tools/make_noise_table.cpp -o make_noise_table
 //   ./make_noise_table > noise/noise_table.cpp
 //
 // The signal is built in layers:
@@ -13,7 +13,8 @@
 //   4. eight flat-topped pops at fixed entries, the two holding the table's extremes lifted to
 //      their exact values;
 //   5. the quoted entries, blended in so that no new jump appears beside them.
-// Finally it measures the table and prints the figures to standard error.
+// Finally it measures the table and prints each figure beside its target (noise/table_figures.h)
+// to standard error.
 //
 // Everything random comes from std::mt19937, whose output the C++ standard fixes, through our own
 // conversions to uniform and exponential numbers: the library distributions differ between
@@ -30,27 +31,22 @@
 #include <random>
 #include <vector>
 
+#include "noise/noise_table.h"
+#include "noise/table_figures.h"
+
 namespace {
 
+using namespace table_figures;
+
 constexpr std::uint32_t kSeed = 1931;
-constexpr int kTableLength = 60420;
-// Only entries 0..60,417 are played: the table loops at entry 60,417. The last two entries are
-// padding and stay 0.
-constexpr int kPlayedLength = 60418;
 constexpr double kPi = 3.14159265358979323846;
 
-// A click ramps over a few entries, then relaxes by this factor per entry, as the table does after
+// A click ramps over a few entries, then relaxes by `relaxationPerEntry`, as the table does after
 // its first entries and again at entries 100..109.
-constexpr double kRelaxation = 0.972;
 constexpr int kClickRampLength = 3;
 
 // Entries over which the signal is eased towards the quoted entries beside each block.
 constexpr int kQuotedFadeLength = 200;
-
-// A pop jumps this far from the surrounding signal, holds, and jumps straight back.
-constexpr double kPopJumpLowest = 9000;
-constexpr double kPopJumpHighest = 16000;
-constexpr double kPopThreshold = 10000;  // only the pops reach beyond this magnitude
 
 // The pops whose height is free. The pop at 13,310 is among the quoted entries.
 constexpr int kFreePopStarts[] = {18073, 19603, 20830, 24754, 57422};
@@ -63,8 +59,8 @@ struct ExtremePop {
   double extreme;
   int direction;  // +1 upwards, -1 downwards
 };
-constexpr ExtremePop kMinimumPop = {41330, 6, 41330, -15057, -1};
-constexpr ExtremePop kMaximumPop = {47430, 7, 47436, 17672, +1};
+constexpr ExtremePop kMinimumPop = {41330, 6, lowest.entry, lowest.value, -1};
+constexpr ExtremePop kMaximumPop = {47430, 7, highest.entry, highest.value, +1};
 
 // The tuned parameters. They were chosen by measuring the table with this kSeed; change one and
 // every figure moves.
@@ -304,7 +300,7 @@ void addClicks(std::vector<double>& signal, const Recipe& recipe, Random& random
     for (int i = start; i < length; ++i) {
       const int sinceStart = i - start + 1;
       value = sinceStart <= kClickRampLength ? size * sinceStart / kClickRampLength
-                                             : value * kRelaxation;
+                                             : value * relaxationPerEntry;
       if (value < 0.5)
         break;
       signal[i] += direction * value;
@@ -333,8 +329,8 @@ void placeExtremePop(std::vector<double>& signal, const ExtremePop& pop) {
   const int last = pop.start + pop.length - 1;
   const double levelMargin = 1500;  // keeps the jumps well inside 9,000..16,000
   const int shoulder = 150;         // entries over which the level eases there and back
-  const double levelNearest = pop.extreme - pop.direction * (kPopJumpLowest + levelMargin);
-  const double levelFarthest = pop.extreme - pop.direction * (kPopJumpHighest - levelMargin);
+  const double levelNearest = pop.extreme - pop.direction * (popJumpLowest + levelMargin);
+  const double levelFarthest = pop.extreme - pop.direction * (popJumpHighest - levelMargin);
   const double level = levelAround(signal, pop.start, last);
   const double wanted = std::clamp(level, std::min(levelNearest, levelFarthest),
                                    std::max(levelNearest, levelFarthest));
@@ -366,9 +362,9 @@ struct JumpRange {
 JumpRange jumpRange(int direction, double lowest, double highest, double margin) {
   // Upwards, the pop must clear 10,000 from its lowest point and stay below the maximum from its
   // highest; downwards the same, mirrored.
-  const double clearing = direction > 0 ? kPopThreshold - lowest : kPopThreshold + highest;
+  const double clearing = direction > 0 ? popThreshold - lowest : popThreshold + highest;
   const double room = direction > 0 ? kMaximumPop.extreme - highest : lowest - kMinimumPop.extreme;
-  return {std::max(kPopJumpLowest, clearing) + margin, std::min(kPopJumpHighest, room) - margin};
+  return {std::max(popJumpLowest, clearing) + margin, std::min(popJumpHighest, room) - margin};
 }
 
 // A pop of free height: pick a direction and a jump that keep the whole pop beyond 10,000 and
@@ -404,18 +400,6 @@ void addPops(std::vector<double>& signal, const Recipe& recipe, Random& random) 
 // ---------------------------------------------------------------------------------------------
 // Quoted entries
 
-struct QuotedEntries {
-  int first;
-  std::vector<int> values;
-};
-
-const QuotedEntries kQuotedEntries[] = {
-    {0, {0, 0, -71, -140, -207, -201, -196, -191, -185, -179}},
-    {100, {951, 924, 898, 873, 849, 826, 803, 781, 759, 738}},
-    {13308, {-3306, -3222, 11500, 11570, 11638, 11714, 11788, 11853, -2480, -2418}},
-    {60414, {4663, 4666, 4666, 0, 0, 0}},
-};
-
 // Weight of a correction `distance` entries away from where it is whole: a raised-cosine fade.
 double fadeWeight(int distance, int fadeLength) {
   return 0.5 * (1.0 + std::cos(kPi * distance / (fadeLength + 1)));
@@ -426,10 +410,10 @@ double fadeWeight(int distance, int fadeLength) {
 // are the steps the signal already took there. Between two blocks closer than two fades, the
 // offset eases from one block's to the other's instead.
 void pinQuotedEntries(std::vector<double>& signal, int fadeLength) {
-  const int blockCount = static_cast<int>(std::size(kQuotedEntries));
-  auto firstOf = [](int block) { return kQuotedEntries[block].first; };
+  const int blockCount = static_cast<int>(std::size(quotedEntries));
+  auto firstOf = [](int block) { return quotedEntries[block].first; };
   auto lastOf = [](int block) {
-    return kQuotedEntries[block].first + static_cast<int>(kQuotedEntries[block].values.size()) - 1;
+    return quotedEntries[block].first + static_cast<int>(quotedEntries[block].values.size()) - 1;
   };
   auto nearEachOther = [&](int earlier, int later) {
     return firstOf(later) - lastOf(earlier) <= 2 * fadeLength;
@@ -439,8 +423,8 @@ void pinQuotedEntries(std::vector<double>& signal, int fadeLength) {
   for (int block = 0; block < blockCount; ++block) {
     const int first = firstOf(block);
     const int last = lastOf(block);
-    const double offsetAtFirst = kQuotedEntries[block].values.front() - signal[first];
-    const double offsetAtLast = kQuotedEntries[block].values.back() - signal[last];
+    const double offsetAtFirst = quotedEntries[block].values.front() - signal[first];
+    const double offsetAtLast = quotedEntries[block].values.back() - signal[last];
 
     if (block == 0 || !nearEachOther(block - 1, block)) {
       for (int distance = 1; distance <= fadeLength && first - distance >= 0; ++distance) {
@@ -449,20 +433,20 @@ void pinQuotedEntries(std::vector<double>& signal, int fadeLength) {
     }
     if (block + 1 < blockCount && nearEachOther(block, block + 1)) {
       const int next = firstOf(block + 1);
-      const double offsetAtNext = kQuotedEntries[block + 1].values.front() - signal[next];
+      const double offsetAtNext = quotedEntries[block + 1].values.front() - signal[next];
       for (int i = last + 1; i < next; ++i) {
         const double eased = 0.5 * (1.0 - std::cos(kPi * (i - last) / (next - last)));
         offset[i] = offsetAtLast + (offsetAtNext - offsetAtLast) * eased;
       }
     } else {
-      for (int distance = 1; distance <= fadeLength && last + distance < kPlayedLength;
+      for (int distance = 1; distance <= fadeLength && last + distance < playedEntryCount;
            ++distance) {
         offset[last + distance] = offsetAtLast * fadeWeight(distance, fadeLength);
       }
     }
   }
   for (std::size_t i = 0; i < signal.size(); ++i) signal[i] += offset[i];
-  for (const QuotedEntries& quoted : kQuotedEntries) {
+  for (const QuotedEntries& quoted : quotedEntries) {
     for (std::size_t i = 0; i < quoted.values.size(); ++i)
       signal[quoted.first + i] = quoted.values[i];
   }
@@ -471,114 +455,20 @@ void pinQuotedEntries(std::vector<double>& signal, int fadeLength) {
 // ---------------------------------------------------------------------------------------------
 // Measuring
 
-struct Figures {
-  double mean = 0;
-  double rms = 0;
-  double magnitudeMedian = 0;
-  double magnitudeAt90 = 0;
-  double magnitudeAt99 = 0;
-  int meanCrossings = 0;
-  double correlations[5] = {};
-  int runsBeyond10000 = 0;
-  int runsBeyond7000 = 0;
-  int minimum = 0;
-  int minimumEntry = 0;
-  int minimumCount = 0;
-  int maximum = 0;
-  int maximumEntry = 0;
-  int maximumCount = 0;
-};
-
-constexpr int kCorrelationLags[5] = {1, 10, 100, 200, 500};
-
-double percentile(std::vector<double> values, double fraction) {
-  std::sort(values.begin(), values.end());
-  const double position = fraction * (values.size() - 1);
-  const std::size_t below = static_cast<std::size_t>(position);
-  if (below + 1 >= values.size())
-    return values.back();
-  return values[below] + (position - below) * (values[below + 1] - values[below]);
-}
-
-double correlationAtLag(const std::vector<double>& x, int lag) {
-  const int pairs = static_cast<int>(x.size()) - lag;
-  double meanA = 0, meanB = 0;
-  for (int i = 0; i < pairs; ++i) {
-    meanA += x[i];
-    meanB += x[i + lag];
+void printFigures(const std::vector<std::int16_t>& table) {
+  const std::vector<double> x = playedEntries(table.data());
+  for (const FigureTarget& figure : figureTargets) {
+    std::fprintf(stderr, "%s %.4f (%g +/- %g)\n", figure.name, figure.measure(x), figure.target,
+                 figure.tolerance);
   }
-  meanA /= pairs;
-  meanB /= pairs;
-  double covariance = 0, varianceA = 0, varianceB = 0;
-  for (int i = 0; i < pairs; ++i) {
-    const double a = x[i] - meanA, b = x[i + lag] - meanB;
-    covariance += a * b;
-    varianceA += a * a;
-    varianceB += b * b;
+  std::fprintf(stderr, "runs beyond %.0f: %zu (8)\n", popThreshold,
+               runsBeyond(x, popThreshold).size());
+  for (const auto& [extreme, name] : {std::pair{lowest, "minimum"}, std::pair{highest, "maximum"}}) {
+    const auto at = std::find(x.begin(), x.end(), double(extreme.value));
+    std::fprintf(stderr, "%s %d at entry %td, %td entries (%d at %d, 1 entry)\n", name,
+                 extreme.value, at - x.begin(), std::count(x.begin(), x.end(), double(extreme.value)),
+                 extreme.value, extreme.entry);
   }
-  return covariance / std::sqrt(varianceA * varianceB);
-}
-
-int countRunsBeyond(const std::vector<double>& x, double threshold) {
-  int runs = 0;
-  bool inRun = false;
-  for (double value : x) {
-    const bool beyond = std::fabs(value) > threshold;
-    if (beyond && !inRun)
-      ++runs;
-    inRun = beyond;
-  }
-  return runs;
-}
-
-Figures measure(const std::vector<std::int16_t>& table) {
-  const std::vector<double> x(table.begin(), table.begin() + kPlayedLength);
-  Figures figures;
-  double sum = 0, sumOfSquares = 0;
-  std::vector<double> magnitudes;
-  for (double value : x) {
-    sum += value;
-    sumOfSquares += value * value;
-    magnitudes.push_back(std::fabs(value));
-  }
-  figures.mean = sum / x.size();
-  figures.rms = std::sqrt(sumOfSquares / x.size());
-  figures.magnitudeMedian = percentile(magnitudes, 0.5);
-  figures.magnitudeAt90 = percentile(magnitudes, 0.9);
-  figures.magnitudeAt99 = percentile(magnitudes, 0.99);
-  for (std::size_t i = 0; i + 1 < x.size(); ++i) {
-    if ((x[i] - figures.mean) * (x[i + 1] - figures.mean) < 0)
-      ++figures.meanCrossings;
-  }
-  for (int k = 0; k < 5; ++k) figures.correlations[k] = correlationAtLag(x, kCorrelationLags[k]);
-  figures.runsBeyond10000 = countRunsBeyond(x, 10000);
-  figures.runsBeyond7000 = countRunsBeyond(x, 7000);
-  const auto [lowest, highest] = std::minmax_element(x.begin(), x.end());
-  figures.minimum = static_cast<int>(*lowest);
-  figures.minimumEntry = static_cast<int>(lowest - x.begin());
-  figures.minimumCount = static_cast<int>(std::count(x.begin(), x.end(), *lowest));
-  figures.maximum = static_cast<int>(*highest);
-  figures.maximumEntry = static_cast<int>(highest - x.begin());
-  figures.maximumCount = static_cast<int>(std::count(x.begin(), x.end(), *highest));
-  return figures;
-}
-
-void printFigures(const Figures& figures) {
-  std::fprintf(stderr, "mean %.1f (229), rms %.1f (2539)\n", figures.mean, figures.rms);
-  std::fprintf(stderr, "magnitude median %.1f (1314), 90%% %.1f (4594), 99%% %.1f (6698)\n",
-               figures.magnitudeMedian, figures.magnitudeAt90, figures.magnitudeAt99);
-  std::fprintf(stderr, "mean crossings %d (734)\n", figures.meanCrossings);
-  std::fprintf(stderr,
-               "correlation at lag 1 %.4f (0.994), 10 %.4f (0.94), 100 %.4f (0.65), "
-               "200 %.4f (0.35), 500 %.4f (0)\n",
-               figures.correlations[0], figures.correlations[1], figures.correlations[2],
-               figures.correlations[3], figures.correlations[4]);
-  std::fprintf(stderr, "runs beyond 10000: %d (8), beyond 7000: %d (27)\n", figures.runsBeyond10000,
-               figures.runsBeyond7000);
-  std::fprintf(stderr, "minimum %d at entry %d, %d entries (-15057 at 41330, 1 entry)\n",
-               figures.minimum, figures.minimumEntry, figures.minimumCount);
-  std::fprintf(stderr, "maximum %d at entry %d, %d entries (17672 at 47436, 1 entry)\n",
-               figures.maximum, figures.maximumEntry, figures.maximumCount);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -586,17 +476,17 @@ void printFigures(const Figures& figures) {
 
 std::vector<std::int16_t> makeTable(const Recipe& recipe) {
   Random random(kSeed);
-  const std::vector<double> sortedAmplitudes = makeSortedAmplitudes(recipe, kPlayedLength);
+  const std::vector<double> sortedAmplitudes = makeSortedAmplitudes(recipe, playedEntryCount);
 
   std::vector<double> signal = makeBody(recipe, sortedAmplitudes, random);
   addClicks(signal, recipe, random);
   rankRemap(signal, sortedAmplitudes);
   addPops(signal, recipe, random);
-  signal.resize(kTableLength, 0.0);
+  signal.resize(noiseTableLength, 0.0);
   pinQuotedEntries(signal, kQuotedFadeLength);
 
-  std::vector<std::int16_t> table(kTableLength);
-  for (int i = 0; i < kTableLength; ++i) {
+  std::vector<std::int16_t> table(noiseTableLength);
+  for (int i = 0; i < noiseTableLength; ++i) {
     table[i] = static_cast<std::int16_t>(std::lround(signal[i]));
   }
   return table;
@@ -606,7 +496,7 @@ void writeSource(const std::vector<std::int16_t>& table) {
   std::printf(
       "// Generated by tools/make_noise_table.cpp; do not edit. Remake from the repository root "
       "with:\n"
-      "//   g++ -O2 -std=c++17 tools/make_noise_table.cpp -o make_noise_table &&\n"
+      "//   g++ -O2 -std=c++17 -I. tools/make_noise_table.cpp -o make_noise_table &&\n"
       "//     ./make_noise_table > noise/noise_table.cpp\n"
       "\n"
       "#include \"noise/noise_table.h\"\n"
@@ -614,11 +504,11 @@ void writeSource(const std::vector<std::int16_t>& table) {
       "// clang-format off\n"
       "const NoiseTable noiseTable = {{\n");
   constexpr int kValuesPerLine = 12;
-  for (int i = 0; i < kTableLength; ++i) {
+  for (int i = 0; i < noiseTableLength; ++i) {
     if (i % kValuesPerLine == 0)
       std::printf("  ");
     std::printf("%7d,", table[i]);
-    if (i % kValuesPerLine == kValuesPerLine - 1 || i == kTableLength - 1)
+    if (i % kValuesPerLine == kValuesPerLine - 1 || i == noiseTableLength - 1)
       std::printf("\n");
   }
   std::printf("}};\n// clang-format on\n");
@@ -629,6 +519,6 @@ void writeSource(const std::vector<std::int16_t>& table) {
 int main() {
   const std::vector<std::int16_t> table = makeTable(Recipe{});
   writeSource(table);
-  printFigures(measure(table));
+  printFigures(table);
   return 0;
 }
