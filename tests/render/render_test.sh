@@ -100,7 +100,10 @@ check_settings_window() {
   as_raw "$work/input.wav" >"$work/input.raw"
   mix_reference 128 512 <"$work/input.raw" >"$work/expected.raw"
   rm -f "$work/host/plugin.ini"
-  dsphost --configure --rate 44100 --channels 2 --bits 16 <"$work/input.raw" >"$work/actual.raw" &
+  # exec: $! is then the Wine program itself, not a subshell above it that a kill would leave
+  # it running under.
+  (exec "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$work/host/dsphost.exe" \
+    --configure --rate 44100 --channels 2 --bits 16 <"$work/input.raw" >"$work/actual.raw") &
   local host=$!
   local driven=0
   "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$build/bin/settings_window_driver.exe" \
