@@ -43,7 +43,8 @@ inline double magnitudePercentile(const std::vector<double>& x, double fraction)
   std::sort(magnitudes.begin(), magnitudes.end());
   const double position = fraction * (magnitudes.size() - 1);
   const std::size_t below = static_cast<std::size_t>(position);
-  if (below + 1 >= magnitudes.size()) return magnitudes.back();
+  if (below + 1 >= magnitudes.size())
+    return magnitudes.back();
   return magnitudes[below] + (position - below) * (magnitudes[below + 1] - magnitudes[below]);
 }
 
@@ -73,7 +74,8 @@ inline int meanCrossings(const std::vector<double>& x) {
   const double level = mean(x);
   int crossings = 0;
   for (std::size_t i = 0; i + 1 < x.size(); ++i) {
-    if ((x[i] - level) * (x[i + 1] - level) < 0.0) ++crossings;
+    if ((x[i] - level) * (x[i + 1] - level) < 0.0)
+      ++crossings;
   }
   return crossings;
 }
@@ -87,8 +89,10 @@ struct RunBeyond {
 inline std::vector<RunBeyond> runsBeyond(const std::vector<double>& x, double threshold) {
   std::vector<RunBeyond> runs;
   for (std::size_t i = 0; i < x.size(); ++i) {
-    if (std::fabs(x[i]) <= threshold) continue;
-    if (runs.empty() || runs.back().start + runs.back().length != i) runs.push_back({i, 0});
+    if (std::fabs(x[i]) <= threshold)
+      continue;
+    if (runs.empty() || runs.back().start + runs.back().length != i)
+      runs.push_back({i, 0});
     ++runs.back().length;
   }
   return runs;

@@ -131,7 +131,8 @@ INT_PTR onCommand(HWND window, HWND control) {
 // Every scroll code alike, so that the setting follows the thumb while it is dragged.
 INT_PTR onVScroll(HWND window, HWND slider) {
   if (slider == GetDlgItem(window, AMOUNT_SLIDER_ID)) {
-    effectState.amount.store(settingFromSlider(window, AMOUNT_SLIDER_ID), std::memory_order_relaxed);
+    effectState.amount.store(settingFromSlider(window, AMOUNT_SLIDER_ID),
+                             std::memory_order_relaxed);
     settingsOrigin.amountSetByUser.store(true, std::memory_order_relaxed);
     updateLabels(window);
   }

@@ -463,11 +463,13 @@ void printFigures(const std::vector<std::int16_t>& table) {
   }
   std::fprintf(stderr, "runs beyond %.0f: %zu (8)\n", popThreshold,
                runsBeyond(x, popThreshold).size());
-  for (const auto& [extreme, name] : {std::pair{lowest, "minimum"}, std::pair{highest, "maximum"}}) {
+  for (const auto& [extreme, name] :
+       {std::pair{lowest, "minimum"}, std::pair{highest, "maximum"}}) {
     const auto at = std::find(x.begin(), x.end(), double(extreme.value));
     std::fprintf(stderr, "%s %d at entry %td, %td entries (%d at %d, 1 entry)\n", name,
-                 extreme.value, at - x.begin(), std::count(x.begin(), x.end(), double(extreme.value)),
-                 extreme.value, extreme.entry);
+                 extreme.value, at - x.begin(),
+                 std::count(x.begin(), x.end(), double(extreme.value)), extreme.value,
+                 extreme.entry);
   }
 }
 

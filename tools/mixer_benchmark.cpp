@@ -34,7 +34,8 @@ int main() {
   const double values = double(blockCount) * framesPerBlock * channels;
   const double audioSeconds = double(blockCount) * framesPerBlock / 44100.0;
   std::printf("blocks of %d stereo frames: %d\n", framesPerBlock, blockCount);
-  std::printf("sample values mixed:       %.0f in %.3f s (block refill included)\n", values, seconds);
+  std::printf("sample values mixed:       %.0f in %.3f s (block refill included)\n", values,
+              seconds);
   std::printf("per value:                 %.2f ns\n", seconds * 1e9 / values);
   std::printf("speed:                     %.0f x real time at 44.1 kHz stereo\n",
               audioSeconds / seconds);

@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const MixerSettings settings = mixerSettingsWithinLimits(amount, speed, wrapLimit);
   const bool mixes = bits == 16 && frames > 0 && channels > 0;
   const std::int32_t expectedEnd =
-      mixes ? mixNoise(settings, startPositionWithin(position, settings), expected.data(), valueCount)
-            : position;
+      mixes
+          ? mixNoise(settings, startPositionWithin(position, settings), expected.data(), valueCount)
+          : position;
 
   require(process(nullptr, block.data(), frames, bits, channels, 44100) == frames);
   // Other widths and empty blocks come back untouched, the position where it was; a 16-bit block

@@ -24,7 +24,8 @@ int main(int argumentCount, char** arguments) {
   std::thread settingsWindow([&] {
     std::mt19937 random(1);
     while (!stopping) {
-      effectState.amount.store(static_cast<std::int32_t>(random() % 513), std::memory_order_relaxed);
+      effectState.amount.store(static_cast<std::int32_t>(random() % 513),
+                               std::memory_order_relaxed);
       effectState.speed.store(random() % 16 == 0 ? static_cast<std::int32_t>(random())
                                                  : static_cast<std::int32_t>(random() % 513),
                               std::memory_order_relaxed);

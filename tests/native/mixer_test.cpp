@@ -28,7 +28,8 @@ Block mix(Block block, std::int32_t channels = 1) {
 Block scaledTable(std::int32_t amount, std::size_t count, std::size_t first = 0) {
   Block expected;
   for (std::size_t i = 0; i < count; ++i) {
-    expected.push_back(static_cast<std::int16_t>(noiseTable[(first + i) % playedEntryCount] * amount / 256));
+    expected.push_back(
+        static_cast<std::int16_t>(noiseTable[(first + i) % playedEntryCount] * amount / 256));
   }
   return expected;
 }

@@ -68,7 +68,9 @@ TEST_F(PluginShell, HeaderAndModuleRecords) {
   EXPECT_EQ(module->instance, plugin.library);
 }
 
-DWORD WINAPI doNothing(LPVOID) { return 0; }
+DWORD WINAPI doNothing(LPVOID) {
+  return 0;
+}
 
 // The entry routine, found where the loader finds it: the PE header's entry point.
 TEST_F(PluginShell, EntryRoutineSucceedsForEveryReason) {

@@ -19,14 +19,15 @@
 #include "dialog_template.h"
 #include "noise/noise_table.h"
 #include "plugin/names.h"
-#include "settings_window/dialog_ids.h"
 #include "plugin_host.h"
+#include "settings_window/dialog_ids.h"
 #include "tools/player_host/host_files.h"
 
 namespace {
 
 constexpr const char* windowCaption = "Crackleton v1.0";
-constexpr int checkBoxIds[] = {FAKE_SKIPPING_CHECK_BOX_ID, SWAYING_CHECK_BOX_ID, NOISE_CHECK_BOX_ID};
+constexpr int checkBoxIds[] = {FAKE_SKIPPING_CHECK_BOX_ID, SWAYING_CHECK_BOX_ID,
+                               NOISE_CHECK_BOX_ID};
 
 // The player registers the common controls at start-up; the library relies on that for the
 // slider class and registers nothing itself.

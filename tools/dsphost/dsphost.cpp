@@ -127,7 +127,7 @@ int main(int argumentCount, char** arguments) {
   _setmode(_fileno(stdout), _O_BINARY);
 
   const std::wstring path = options.pluginPath.empty() ? besideThisProgram(L"dsp_crackleton.dll")
-                                                      : widenedText(options.pluginPath);
+                                                       : widenedText(options.pluginPath);
   const HWND hostWindow = createPlayerWindow();
   PlayerPlugin plugin;
   if (!loadPlugin(path, options.moduleIndex, hostWindow, plugin, error)) {

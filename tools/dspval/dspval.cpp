@@ -49,7 +49,8 @@ bool parseOptions(int argumentCount, wchar_t** arguments, Options& options) {
     } else if (argument == L"--cycles" && hasValue) {
       options.cycles = std::wcstol(arguments[++iArgument], nullptr, 10);
     } else if (argument.rfind(L"--seed=", 0) == 0) {
-      options.randomStart = static_cast<std::uint32_t>(std::wcstoul(argument.c_str() + 7, nullptr, 10));
+      options.randomStart =
+          static_cast<std::uint32_t>(std::wcstoul(argument.c_str() + 7, nullptr, 10));
       options.randomStartGiven = true;
     } else if (argument.rfind(L"--", 0) != 0 && options.dll.empty()) {
       options.dll = argument;
@@ -83,9 +84,11 @@ LONG CALLBACK reportCrash(EXCEPTION_POINTERS* exception) {
     case EXCEPTION_INT_DIVIDE_BY_ZERO:
     case EXCEPTION_STACK_OVERFLOW:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
-      std::printf("dspval: FAILED: the host crashed (exception %08lx at %p) in session %ld (random-number seed %lu)\n",
-                  record.ExceptionCode, record.ExceptionAddress, currentSession,
-                  static_cast<unsigned long>(currentRandomStart));
+      std::printf(
+          "dspval: FAILED: the host crashed (exception %08lx at %p) in session %ld (random-number "
+          "seed %lu)\n",
+          record.ExceptionCode, record.ExceptionAddress, currentSession,
+          static_cast<unsigned long>(currentRandomStart));
       printReplay(currentRandomStart);
       std::fflush(stdout);
       TerminateProcess(GetCurrentProcess(), 3);
@@ -132,7 +135,8 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
                         CycleFigures& figures, std::string& failure) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"dspval-cycles-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder =
+      std::wstring(temp) + L"dspval-cycles-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring dll = folder + L"\\dsp_crackleton.dll";
   CopyFileW(builtDll.c_str(), dll.c_str(), FALSE);
@@ -186,8 +190,8 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
   if (!unloaded) {
     failure = "the library stayed loaded after the load/free cycles";
   } else if (figures.handleGrowth > largestHandleGrowth) {
-    failure = "the next free handle moved up by " + std::to_string(figures.handleGrowth) + " over " +
-              std::to_string(cycles) + " load/free cycles";
+    failure = "the next free handle moved up by " + std::to_string(figures.handleGrowth) +
+              " over " + std::to_string(cycles) + " load/free cycles";
   } else if (figures.memoryGrowth > largestMemoryGrowth) {
     failure = "committed memory grew by " + std::to_string(figures.memoryGrowth / 1024) +
               " KiB over " + std::to_string(cycles) + " load/free cycles";
@@ -231,9 +235,9 @@ int wmain(int argumentCount, wchar_t** arguments) {
   SessionTotals totals;
   std::vector<std::string> failures;
   for (currentSession = 1;; ++currentSession) {
-    if (options.sessions > 0 ? currentSession > options.sessions
-                             : currentSession > 1 &&
-                                   elapsedSeconds() - sessionsStart >= options.seconds) {
+    if (options.sessions > 0
+            ? currentSession > options.sessions
+            : currentSession > 1 && elapsedSeconds() - sessionsStart >= options.seconds) {
       break;
     }
     currentRandomStart = options.randomStart + static_cast<std::uint32_t>(currentSession - 1);
@@ -246,12 +250,12 @@ int wmain(int argumentCount, wchar_t** arguments) {
   std::string cycles;
   if (options.cycles > 0) {
     char figures[160];
-    std::snprintf(figures, sizeof figures,
-                  "; %ld load/free cycles in %.1f s: next handle %ld (%+ld), committed memory %lld KiB "
-                  "(%+lld KiB)",
-                  options.cycles, cycleFigures.seconds, cycleFigures.handles,
-                  cycleFigures.handleGrowth, cycleFigures.memory / 1024,
-                  cycleFigures.memoryGrowth / 1024);
+    std::snprintf(
+        figures, sizeof figures,
+        "; %ld load/free cycles in %.1f s: next handle %ld (%+ld), committed memory %lld KiB "
+        "(%+lld KiB)",
+        options.cycles, cycleFigures.seconds, cycleFigures.handles, cycleFigures.handleGrowth,
+        cycleFigures.memory / 1024, cycleFigures.memoryGrowth / 1024);
     cycles = figures;
   }
   std::printf(

@@ -30,14 +30,16 @@ std::uint64_t mixBits(std::uint64_t x) {
 
 // Loud, quiet, near the clipping points, or silent: the key says which.
 std::int16_t inputValue(std::uint64_t key, std::int64_t iValue) {
-  const std::uint64_t bits = mixBits(key ^ (static_cast<std::uint64_t>(iValue) * 0x9E3779B97F4A7C15ull));
+  const std::uint64_t bits =
+      mixBits(key ^ (static_cast<std::uint64_t>(iValue) * 0x9E3779B97F4A7C15ull));
   switch (key & 3) {
     case 0:
       return static_cast<std::int16_t>(bits);
     case 1:
       return static_cast<std::int16_t>(static_cast<std::int32_t>(bits % 4096) - 2048);
     case 2:
-      return static_cast<std::int16_t>((bits & 1 ? 32767 : -32768) - (bits >> 1) % 700 * (bits & 1 ? 1 : -1));
+      return static_cast<std::int16_t>((bits & 1 ? 32767 : -32768) -
+                                       (bits >> 1) % 700 * (bits & 1 ? 1 : -1));
     default:
       return 0;
   }
@@ -303,8 +305,8 @@ void explainBlocks(std::vector<MixedBlock> blocks, const SettingsTimeline& timel
       }
       distinct(starts, truncated);
       const MixedBlock& block = blocks[iBlock];
-      ends[iBlock] = explanations(
-          block, timeline.candidates(block.firstMoment, block.lastMoment), starts, truncated);
+      ends[iBlock] = explanations(block, timeline.candidates(block.firstMoment, block.lastMoment),
+                                  starts, truncated);
       if (!ends[iBlock].empty()) {
         explained[iBlock] = true;
         progress = true;
@@ -322,10 +324,10 @@ void explainBlocks(std::vector<MixedBlock> blocks, const SettingsTimeline& timel
       }
       return text;
     };
-    failures.push_back("a block of " + std::to_string(block.valueCount) + " values (number " +
-                       std::to_string(block.order) + " of the session) is not the noise at amount " +
-                       listed(settings.amounts) + ", speed " + listed(settings.speeds) +
-                       ", wrap limit " + listed(settings.wrapLimits) +
-                       " from any position the blocks around it left");
+    failures.push_back(
+        "a block of " + std::to_string(block.valueCount) + " values (number " +
+        std::to_string(block.order) + " of the session) is not the noise at amount " +
+        listed(settings.amounts) + ", speed " + listed(settings.speeds) + ", wrap limit " +
+        listed(settings.wrapLimits) + " from any position the blocks around it left");
   }
 }

@@ -262,8 +262,8 @@ void Session::prepareFolder() {
 
 void Session::prepareSettingsFile() {
   // What a hand-edited file may hold; the platform's reader decides what each one means.
-  static const char* const oddValues[] = {"abc", "-5", "0x200", "1e3", "2147483648",
-                                          "99999999999", "", " 70", "-0", "+12", "65537"};
+  static const char* const oddValues[] = {"abc", "-5",  "0x200", "1e3", "2147483648", "99999999999",
+                                          "",    " 70", "-0",    "+12", "65537"};
   auto randomValue = [this]() -> std::string {
     if (random_() % 5 == 0) {
       return oddValues[random_() % std::size(oddValues)];
@@ -278,7 +278,7 @@ void Session::prepareSettingsFile() {
     ours += std::string(amountKey) + "=" + randomValue() + "\r\n";
   }
   std::vector<std::string> sections = {"[Other plug-in]\r\nvolume=7\r\nname=left channel\r\n",
-                                        "[Yet another]\r\nx=1\r\n"};
+                                       "[Yet another]\r\nx=1\r\n"};
   if (random_() % 10 != 0) {
     sections.insert(sections.begin() + random_() % 3, ours);
   }
@@ -287,14 +287,22 @@ void Session::prepareSettingsFile() {
     text += section;
   }
 
-  static const FileCondition conditions[] = {
-      FileCondition::normal,   FileCondition::normal,    FileCondition::normal,
-      FileCondition::missing,  FileCondition::lockedWhileLoading, FileCondition::lockedWhileLoading,
-      FileCondition::readOnly, FileCondition::directory};
+  static const FileCondition conditions[] = {FileCondition::normal,
+                                             FileCondition::normal,
+                                             FileCondition::normal,
+                                             FileCondition::missing,
+                                             FileCondition::lockedWhileLoading,
+                                             FileCondition::lockedWhileLoading,
+                                             FileCondition::readOnly,
+                                             FileCondition::directory};
   condition_ = conditions[random_() % std::size(conditions)];
-  static const char* const conditionNames[] = {"plugin.ini", "no plugin.ini", "plugin.ini locked while read", "plugin.ini read-only", "a folder named plugin.ini"};
+  static const char* const conditionNames[] = {"plugin.ini", "no plugin.ini",
+                                               "plugin.ini locked while read",
+                                               "plugin.ini read-only", "a folder named plugin.ini"};
   trail_.push_back(conditionNames[static_cast<int>(condition_)] +
-                   std::string(folder_.find(unspellableFolderName) == std::wstring::npos ? "" : " in a folder the code page cannot spell"));
+                   std::string(folder_.find(unspellableFolderName) == std::wstring::npos
+                                   ? ""
+                                   : " in a folder the code page cannot spell"));
   if (condition_ == FileCondition::missing) {
     return;
   }
@@ -305,8 +313,8 @@ void Session::prepareSettingsFile() {
   writeFileBytes(ini(), text);
   otherSections_ = withoutSection(text, section_);
   const std::wstring section = widenedText(section_);
-  for (auto [key, value] : {std::pair{speedKey, &usersValues_.speed},
-                            std::pair{amountKey, &usersValues_.amount}}) {
+  for (auto [key, value] :
+       {std::pair{speedKey, &usersValues_.speed}, std::pair{amountKey, &usersValues_.amount}}) {
     *value = storedValue(text, section_, key);
     value->value = static_cast<std::int32_t>(GetPrivateProfileIntW(
         section.c_str(), widenedText(key).c_str(), defaultSetting, ini().c_str()));
@@ -484,9 +492,9 @@ void Session::moveSlider() {
   const SettingsWindow& chosen = windows_[random_() % windows_.size()];
   const bool amount = random_() % 2 == 0;
   const HWND slider = GetDlgItem(chosen.window, amount ? AMOUNT_SLIDER_ID : SPEED_SLIDER_ID);
-  const std::int32_t position =
-      random_() % 4 == 0 ? (random_() % 2) * sliderLargest
-                         : static_cast<std::int32_t>(random_() % (sliderLargest + 1));
+  const std::int32_t position = random_() % 4 == 0
+                                    ? (random_() % 2) * sliderLargest
+                                    : static_cast<std::int32_t>(random_() % (sliderLargest + 1));
   static const WORD scrollCodes[] = {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK, TB_LINEDOWN};
   // As the slider reports a move: the thumb goes first, then the dialog hears of it.
   SendMessageW(slider, TBM_SETPOS, TRUE, position);
@@ -494,7 +502,8 @@ void Session::moveSlider() {
   SendMessageW(chosen.window, WM_VSCROLL, MAKEWPARAM(scrollCodes[random_() % 4], position),
                reinterpret_cast<LPARAM>(slider));
   (amount ? model_.held.amount : model_.held.speed) = sliderLargest - position;
-  trail_.back() += std::string(amount ? " amount " : " speed ") + std::to_string(sliderLargest - position);
+  trail_.back() +=
+      std::string(amount ? " amount " : " speed ") + std::to_string(sliderLargest - position);
   (amount ? model_.amountSetByUser : model_.speedSetByUser) = true;
   settle();
 }
@@ -596,16 +605,16 @@ void Session::modelStartsAfresh() {
 
 void Session::modelLoadsSettings() {
   model_.amountSetByUser = model_.speedSetByUser = false;
-  model_.fileUnreadable = condition_ == FileCondition::lockedWhileLoading ||
-                          condition_ == FileCondition::directory;
+  model_.fileUnreadable =
+      condition_ == FileCondition::lockedWhileLoading || condition_ == FileCondition::directory;
   const bool read = condition_ == FileCondition::normal || condition_ == FileCondition::readOnly;
   model_.held.speed = read ? usersValues_.speed.value : defaultSetting;
   model_.held.amount = read ? usersValues_.amount.value : defaultSetting;
 }
 
 void Session::modelStoresSettings(const char* after) {
-  const bool writable = condition_ != FileCondition::readOnly &&
-                        condition_ != FileCondition::directory;
+  const bool writable =
+      condition_ != FileCondition::readOnly && condition_ != FileCondition::directory;
   if (writable) {
     if (!model_.fileUnreadable || model_.speedSetByUser) {
       usersValues_.speed = {true, std::to_string(model_.held.speed), model_.held.speed};
@@ -626,12 +635,12 @@ void Session::settle() {
 }
 
 void Session::checkWindowShowsHeldSettings(HWND window) {
-  for (auto [sliderId, setting, name] :
-       {std::tuple{AMOUNT_SLIDER_ID, model_.held.amount, "amount"},
-        std::tuple{SPEED_SLIDER_ID, model_.held.speed, "speed"}}) {
-    const auto shown = static_cast<std::int32_t>(SendDlgItemMessageW(window, sliderId, TBM_GETPOS, 0, 0));
-    const auto expected =
-        static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{sliderLargest} - setting, 0, sliderLargest));
+  for (auto [sliderId, setting, name] : {std::tuple{AMOUNT_SLIDER_ID, model_.held.amount, "amount"},
+                                         std::tuple{SPEED_SLIDER_ID, model_.held.speed, "speed"}}) {
+    const auto shown =
+        static_cast<std::int32_t>(SendDlgItemMessageW(window, sliderId, TBM_GETPOS, 0, 0));
+    const auto expected = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(std::int64_t{sliderLargest} - setting, 0, sliderLargest));
     if (shown != expected) {
       fail(std::string("the settings window opened with the ") + name + " slider at " +
            std::to_string(shown) + " where the user's " + name + " of " + std::to_string(setting) +
@@ -648,8 +657,8 @@ void Session::checkFile(const char* after) {
   if (withoutSection(text, section_) != otherSections_) {
     fail(std::string("after ") + after + " plugin.ini's other sections changed");
   }
-  for (auto [key, expected] : {std::pair{speedKey, usersValues_.speed},
-                               std::pair{amountKey, usersValues_.amount}}) {
+  for (auto [key, expected] :
+       {std::pair{speedKey, usersValues_.speed}, std::pair{amountKey, usersValues_.amount}}) {
     const StoredValue stored = storedValue(text, section_, key);
     if (!sameValue(stored, expected)) {
       fail(std::string("after ") + after + " plugin.ini holds " + key + " " + describe(stored) +

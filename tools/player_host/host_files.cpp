@@ -24,9 +24,9 @@ bool writeFileBytes(const std::wstring& path, const std::string& bytes) {
     return false;
   }
   DWORD written = 0;
-  const bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                               nullptr) &&
-                     written == bytes.size();
+  const bool whole =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   return CloseHandle(file) && whole;
 }
 

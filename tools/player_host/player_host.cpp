@@ -66,8 +66,8 @@ HWND createPlayerWindow(const char* windowClassName) {
   windowClass.lpszClassName = windowClassName;
   // A second call finds the class already there, which is as good.
   RegisterClassA(&windowClass);
-  return CreateWindowExA(0, windowClassName, "Player", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200,
-                         nullptr, nullptr, instance, nullptr);
+  return CreateWindowExA(0, windowClassName, "Player", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
+                         nullptr, instance, nullptr);
 }
 
 void pumpMessages(HWND dialog) {

@@ -37,7 +37,8 @@ bool loadPlugin(const std::wstring& path, int moduleIndex, HWND owner, PlayerPlu
 void freePlugin(PlayerPlugin& plugin);
 
 // The player's main window, which owns every window a plug-in opens. Never shown. The real
-// player's class is "Winamp v1.x", which its installers look for; the tests' hosts keep clear of it.
+// player's class is "Winamp v1.x", which its installers look for; the tests' hosts keep clear of
+// it.
 HWND createPlayerWindow(const char* windowClassName = "CrackletonPlayerWindow");
 
 // Serves the thread's waiting messages; `dialog`, when given, has the dialog manager's keys.
