@@ -79,6 +79,14 @@ void moveSlider(HWND window, int sliderId, int position, WORD scrollCode) {
                reinterpret_cast<LPARAM>(GetDlgItem(window, sliderId)));
 }
 
+// What the user sees: both sliders' positions and both labels.
+using Shown = std::tuple<int, int, std::string, std::string>;
+
+Shown shown(HWND window) {
+  return {sliderPosition(window, AMOUNT_SLIDER_ID), sliderPosition(window, SPEED_SLIDER_ID),
+          controlText(window, AMOUNT_LABEL_ID), controlText(window, SPEED_LABEL_ID)};
+}
+
 void pressOk(HWND window) {
   SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
 }
@@ -240,10 +248,7 @@ TEST_F(SettingsWindow, SlidersAndLabelsShowTheStartingSettings) {
   startWith(100, 300);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 412);
-  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 212);
-  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n39%");
-  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n117%");
+  EXPECT_EQ(shown(window), Shown(412, 212, "Amount:\n39%", "Speed:\n117%"));
 }
 
 TEST_F(SettingsWindow, SecondConfigureLeavesTheOneWindow) {
@@ -260,10 +265,7 @@ TEST_F(SettingsWindow, ConfigureBeforeInitialiseShowsAndStoresTheUsersSettings) 
   writeTextFile(ini(), iniText(100, 300) + "[Other]\r\nkept=1\r\n");
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 412);
-  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 212);
-  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n39%");
-  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n117%");
+  EXPECT_EQ(shown(window), Shown(412, 212, "Amount:\n39%", "Speed:\n117%"));
 
   moveSlider(window, AMOUNT_SLIDER_ID, 256, TB_ENDTRACK);
   // The wrap limit is still 0, so the mixer keeps to entry 0.
@@ -280,19 +282,13 @@ TEST_F(SettingsWindow, SettingsOutsideTheRangeShowAtTheNearerEnd) {
   startWith(1000, -5);
   HWND window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 0);
-  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 512);
-  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n390%");
-  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n-1%");
+  EXPECT_EQ(shown(window), Shown(0, 512, "Amount:\n390%", "Speed:\n-1%"));
   pressOk(window);
 
   startWith(-5, 1000);
   window = openWindow();
   ASSERT_NE(window, nullptr);
-  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 512);
-  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 0);
-  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n-1%");
-  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n390%");
+  EXPECT_EQ(shown(window), Shown(512, 0, "Amount:\n-1%", "Speed:\n390%"));
 
   // Opening the window does not bring them into range; only moving a slider does.
   module->quit(module);
@@ -396,10 +392,7 @@ TEST_F(SettingsWindow, CancelAndTheCheckBoxesChangeNothing) {
 
   EXPECT_TRUE(IsWindow(window));
   EXPECT_TRUE(IsWindowVisible(window));
-  EXPECT_EQ(sliderPosition(window, AMOUNT_SLIDER_ID), 256);
-  EXPECT_EQ(sliderPosition(window, SPEED_SLIDER_ID), 256);
-  EXPECT_EQ(controlText(window, AMOUNT_LABEL_ID), "Amount:\n100%");
-  EXPECT_EQ(controlText(window, SPEED_LABEL_ID), "Speed:\n100%");
+  EXPECT_EQ(shown(window), Shown(256, 256, "Amount:\n100%", "Speed:\n100%"));
   module->quit(module);
   const std::string stored = readTextFile(ini());
   EXPECT_NE(stored.find("vinyl_amount=256\r\n"), std::string::npos) << stored;
