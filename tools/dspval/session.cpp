@@ -67,23 +67,38 @@ std::vector<HWND> dialogsOfThisThread() {
   return dialogs;
 }
 
+// The file's lines, each with its line end.
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t lineStart = 0; lineStart < text.size();) {
+    std::size_t lineEnd = text.find('\n', lineStart);
+    lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+    lines.push_back(text.substr(lineStart, lineEnd - lineStart));
+    lineStart = lineEnd;
+  }
+  return lines;
+}
+
+std::string withoutLineEnd(std::string line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+    line.pop_back();
+  }
+  return line;
+}
+
 // The file's bytes without `section` (its header line up to the next section's): what the
 // plug-in must never change.
 std::string withoutSection(const std::string& text, const std::string& section) {
   const std::string header = "[" + section + "]";
   std::string kept;
   bool inside = false;
-  for (std::size_t lineStart = 0; lineStart < text.size();) {
-    std::size_t lineEnd = text.find('\n', lineStart);
-    lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
-    const std::string line = text.substr(lineStart, lineEnd - lineStart);
-    if (!line.empty() && line[0] == '[') {
-      inside = line.compare(0, header.size(), header) == 0;
+  for (const std::string& line : linesOf(text)) {
+    if (line[0] == '[') {
+      inside = withoutLineEnd(line) == header;
     }
     if (!inside) {
       kept += line;
     }
-    lineStart = lineEnd;
   }
   return kept;
 }
@@ -96,20 +111,13 @@ StoredValue storedValue(const std::string& text, const std::string& section, con
   const std::string keyStart = std::string(key) + "=";
   StoredValue stored;
   bool inside = false;
-  for (std::size_t lineStart = 0; lineStart < text.size();) {
-    std::size_t lineEnd = text.find('\n', lineStart);
-    lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
-    std::string line = text.substr(lineStart, lineEnd - lineStart);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-      line.pop_back();
-    }
-    if (!line.empty() && line[0] == '[') {
-      inside = line == header;
+  for (const std::string& line : linesOf(text)) {
+    if (line[0] == '[') {
+      inside = withoutLineEnd(line) == header;
     } else if (inside && line.compare(0, keyStart.size(), keyStart) == 0) {
       stored.present = true;
-      stored.text = line.substr(keyStart.size());
+      stored.text = withoutLineEnd(line.substr(keyStart.size()));
     }
-    lineStart = lineEnd;
   }
   return stored;
 }
