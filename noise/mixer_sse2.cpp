@@ -1,0 +1,82 @@
+// The SSE2 path: eight values at a time.
+
+#include "noise/mixer_runs.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include <emmintrin.h>
+
+#define SSE2_FUNCTION __attribute__((target("sse2")))
+
+namespace {
+
+constexpr std::int32_t valuesPerVector = 8;
+
+struct Sse2Amount {
+  __m128i lowAnd256;  // the pairs (low, 256) that each (entry, value) pair is multiplied by
+  __m128i high;
+  __m128i signMask;
+};
+
+SSE2_FUNCTION inline Sse2Amount sse2Amount(std::int32_t amount) {
+  const AmountInParts parts = amountInParts(amount);
+  return {_mm_set1_epi32((256 << 16) | static_cast<std::uint16_t>(parts.low)),
+          _mm_set1_epi16(parts.high), _mm_set1_epi16(parts.signMask)};
+}
+
+// For each value v and its entry e, the 32-bit sum
+//   e × low + 256 × v                    (one multiply-add of the pairs (e, v) and (low, 256))
+//   + 65,536 × e × high + 255 where e × amount is negative
+// shifted down by 8 is v plus e × amount / 256 truncated toward zero, and the saturating pack to
+// 16 bits is the reference's clamp.
+SSE2_FUNCTION inline __m128i mixEight(__m128i entries, __m128i values, const Sse2Amount& amount) {
+  const __m128i negativeProducts =
+      _mm_srai_epi16(_mm_xor_si128(entries, amount.signMask), 15);
+  const __m128i roundingUp = _mm_and_si128(negativeProducts, _mm_set1_epi16(255));
+  const __m128i highProducts = _mm_mullo_epi16(entries, amount.high);
+  const __m128i firstSums =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(entries, values), amount.lowAnd256),
+                    _mm_unpacklo_epi16(roundingUp, highProducts));
+  const __m128i lastSums =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(entries, values), amount.lowAnd256),
+                    _mm_unpackhi_epi16(roundingUp, highProducts));
+  return _mm_packs_epi32(_mm_srai_epi32(firstSums, 8), _mm_srai_epi32(lastSums, 8));
+}
+
+SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std::int32_t position,
+                                            std::int16_t* values, std::int64_t count) {
+  const Sse2Amount amount = sse2Amount(settings.amount);
+  const std::int16_t* table = noiseTable.data();
+  const std::int32_t speed = settings.speed;
+  if (speed == 256) {
+    // One entry per value: the run's entries lie side by side in the table.
+    const std::int16_t* entries = table + (position >> 8);
+    for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
+      const __m128i mixed =
+          mixEight(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + iValue)),
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + iValue)), amount);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(values + iValue), mixed);
+    }
+    return;
+  }
+  for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
+    const __m128i entries = _mm_setr_epi16(
+        table[position >> 8], table[(position + speed) >> 8], table[(position + 2 * speed) >> 8],
+        table[(position + 3 * speed) >> 8], table[(position + 4 * speed) >> 8],
+        table[(position + 5 * speed) >> 8], table[(position + 6 * speed) >> 8],
+        table[(position + 7 * speed) >> 8]);
+    position += valuesPerVector * speed;
+    const __m128i mixed = mixEight(
+        entries, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + iValue)), amount);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + iValue), mixed);
+  }
+}
+
+}  // namespace
+
+std::int32_t mixNoiseSse2(const MixerSettings& settings, std::int32_t position,
+                          std::int16_t* values, std::int64_t count) {
+  return mixNoiseInRuns(settings, position, values, count, mixRunSse2, valuesPerVector);
+}
+
+#endif
