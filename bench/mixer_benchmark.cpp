@@ -1,45 +1,135 @@
-// Prints how fast the mixer runs: nanoseconds per sample value and the multiple of real time for a
-// 44.1 kHz stereo stream, over blocks of the player's usual 576 frames.
+// Prints how fast the mixer runs on this processor in this build: nanoseconds per sample value for
+// the reference loop, each SIMD path the processor has and a memcpy of the same block, with each
+// one's multiple of the reference, as rows of a Markdown table. Blocks of the player's usual 576
+// stereo frames, and one block of a million values, at five amount/speed settings.
 //
-//   build/native/bin/mixer_benchmark
+//   mixer_benchmark
+//
+// Each block is mixed again and again, never refilled: the mixer's work does not depend on the
+// values. Each figure is the best of several timed stretches, as other programs share the
+// processor.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
-#include "noise/mixer.h"
+#include "noise/mixer_paths.h"
 #include "plugin/effect_state.h"
 
-int main() {
-  constexpr std::int32_t framesPerBlock = 576;
-  constexpr std::int32_t channels = 2;
-  constexpr int blockCount = 200000;  // about 43 minutes of audio
+namespace {
 
-  std::vector<std::int16_t> block(framesPerBlock * channels);
-  startEffectState(256, 256);
+#if defined(_WIN32) && defined(__i386__)
+constexpr const char* buildName = "win32";
+#elif defined(_WIN32)
+constexpr const char* buildName = "win64";
+#else
+constexpr const char* buildName = "native";
+#endif
 
-  std::int64_t checksum = 0;
-  const auto start = std::chrono::steady_clock::now();
-  for (int iBlock = 0; iBlock < blockCount; ++iBlock) {
-    for (std::size_t i = 0; i < block.size(); ++i) {
-      block[i] = static_cast<std::int16_t>((iBlock * 31 + i * 7) & 0x3FFF);
+struct BlockShape {
+  const char* name;
+  std::int64_t valueCount;
+};
+
+struct Setting {
+  std::int32_t amount;
+  std::int32_t speed;
+};
+
+constexpr BlockShape blockShapes[] = {{"576 x 2", 576 * 2}, {"1,000,000", 1000000}};
+constexpr Setting settings[] = {{256, 256}, {128, 384}, {512, 512}, {0, 256}, {300, 300}};
+
+constexpr double secondsPerStretch = 0.02;
+constexpr int stretches = 7;
+
+// The best nanoseconds per value of `work`, a call that handles `valueCount` values.
+template <typename Work>
+double nanosecondsPerValue(std::int64_t valueCount, Work work) {
+  using Clock = std::chrono::steady_clock;
+  std::int64_t callsPerStretch = 1;
+  // As many calls as fill one stretch, found by doubling.
+  for (;;) {
+    const auto start = Clock::now();
+    for (std::int64_t iCall = 0; iCall < callsPerStretch; ++iCall) {
+      work();
     }
-    process(nullptr, block.data(), framesPerBlock, 16, channels, 44100);
-    checksum += block[iBlock % block.size()];
+    if (std::chrono::duration<double>(Clock::now() - start).count() >= secondsPerStretch) {
+      break;
+    }
+    callsPerStretch *= 2;
   }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double best = 1e30;
+  for (int iStretch = 0; iStretch < stretches; ++iStretch) {
+    const auto start = Clock::now();
+    for (std::int64_t iCall = 0; iCall < callsPerStretch; ++iCall) {
+      work();
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    best = std::min(best, seconds * 1e9 / (double(callsPerStretch) * double(valueCount)));
+  }
+  return best;
+}
 
-  const double values = double(blockCount) * framesPerBlock * channels;
-  const double audioSeconds = double(blockCount) * framesPerBlock / 44100.0;
-  std::printf("blocks of %d stereo frames: %d\n", framesPerBlock, blockCount);
-  std::printf("sample values mixed:       %.0f in %.3f s (block refill included)\n", values, seconds);
-  std::printf("per value:                 %.2f ns\n", seconds * 1e9 / values);
-  std::printf("speed:                     %.0f x real time at 44.1 kHz stereo\n",
-              audioSeconds / seconds);
-  std::printf("memory:                    no allocation; table %zu bytes, state %zu bytes\n",
-              sizeof(noiseTable), sizeof(EffectState));
-  std::printf("(checksum %lld)\n", static_cast<long long>(checksum));
+// Keeps the compiler from dropping or merging copies whose result nothing reads.
+void keep(const void* memory) { __asm__ volatile("" : : "r"(memory) : "memory"); }
+
+void printCell(double nanoseconds, double referenceNanoseconds) {
+  std::printf(" %.3f ns (%.1fx) |", nanoseconds, referenceNanoseconds / nanoseconds);
+}
+
+}  // namespace
+
+int main() {
+  std::printf("| build | block (values) | amount/speed |");
+  for (MixerPath path : everyMixerPath) {
+    std::printf(" %s |", mixerPathName(path));
+  }
+  std::printf(" memcpy |\n|---|---|---|");
+  for (std::size_t iPath = 0; iPath < std::size(everyMixerPath); ++iPath) {
+    std::printf("---|");
+  }
+  std::printf("---|\n");
+
+  for (const BlockShape& shape : blockShapes) {
+    std::vector<std::int16_t> block(static_cast<std::size_t>(shape.valueCount));
+    for (std::size_t i = 0; i < block.size(); ++i) {
+      block[i] = static_cast<std::int16_t>((i * 7919) & 0x3FFF);
+    }
+    const std::vector<std::int16_t> source = block;
+    for (const Setting& setting : settings) {
+      const MixerSettings mixer =
+          mixerSettingsWithinLimits(setting.amount, setting.speed, fullWrapLimit);
+      std::printf("| %s | %s | %d/%d |", buildName, shape.name, setting.amount, setting.speed);
+      double referenceNanoseconds = 0;
+      for (MixerPath path : everyMixerPath) {
+        if (!mixerPathRuns(path)) {
+          std::printf(" - |");
+          continue;
+        }
+        // The position runs on from block to block, as in playback.
+        std::int32_t position = 0;
+        const double nanoseconds = nanosecondsPerValue(shape.valueCount, [&] {
+          position = mixNoiseOn(path, mixer, position, block.data(), shape.valueCount);
+        });
+        if (path == MixerPath::reference) {
+          referenceNanoseconds = nanoseconds;
+        }
+        printCell(nanoseconds, referenceNanoseconds);
+      }
+      printCell(nanosecondsPerValue(shape.valueCount,
+                                    [&] {
+                                      std::memcpy(block.data(), source.data(),
+                                                  block.size() * sizeof block[0]);
+                                      keep(block.data());
+                                    }),
+                referenceNanoseconds);
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
   return 0;
 }

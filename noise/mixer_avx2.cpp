@@ -1,12 +1,12 @@
-// The AVX2 path: sixteen values at a time, the entries fetched with gathers at speeds other than
-// 256.
+// The AVX2 path: sixteen values at a time.
 
 #include "noise/mixer_runs.h"
-#include "plugin/effect_state.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include <immintrin.h>
+
+#include <algorithm>
 
 #define AVX2_FUNCTION __attribute__((target("avx2")))
 
@@ -14,9 +14,11 @@ namespace {
 
 constexpr std::int32_t valuesPerVector = 16;
 
-// A gather reads 32 bits from each entry's address, so the entry after the last one played is
-// read too: it must lie inside the table.
-static_assert(fullWrapLimit / 256 + 2 <= noiseTableLength);
+// Up to this speed the entries of eight values in a row lie within sixteen entries side by side
+// (the first value's fraction, up to 255, plus seven steps, stays below 16 × 256), which one load
+// brings in and one permute picks from. Faster, the SSE2 path fetches entries one by one as fast.
+constexpr std::int32_t fastestWindowSpeed = (16 * 256 - 1 - 255) / 7;
+constexpr std::int32_t windowLength = 16;
 
 struct Avx2Amount {
   __m256i lowAnd256;  // the pairs (low, 256) that each (entry, value) pair is multiplied by
@@ -30,8 +32,9 @@ AVX2_FUNCTION inline Avx2Amount avx2Amount(std::int32_t amount) {
           _mm256_set1_epi16(parts.high), _mm256_set1_epi16(parts.signMask)};
 }
 
-// The SSE2 path's arithmetic (see mixer_sse2.cpp) in both 128-bit halves. Unpacking and packing
-// again within each half leaves the values in their order.
+// Sixteen values and their sixteen entries in 16-bit lanes: the SSE2 path's arithmetic (see
+// mixer_sse2.cpp) in both 128-bit halves. Unpacking and packing again within each half leaves the
+// values in their order. At speed 256 this is the fastest way.
 AVX2_FUNCTION inline __m256i mixSixteen(__m256i entries, __m256i values,
                                         const Avx2Amount& amount) {
   const __m256i negativeProducts =
@@ -47,19 +50,50 @@ AVX2_FUNCTION inline __m256i mixSixteen(__m256i entries, __m256i values,
   return _mm256_packs_epi32(_mm256_srai_epi32(firstSums, 8), _mm256_srai_epi32(lastSums, 8));
 }
 
-// The entries at eight read positions, each in the low half of a 32-bit lane.
-AVX2_FUNCTION inline __m256i gatherEntries(const std::int16_t* table, __m256i positions) {
-  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(table),
-                                _mm256_srli_epi32(positions, 8), 2);
+// v + e × amount / 256 for eight values v and their entries e, in 32-bit lanes: at other speeds
+// the entries arrive in 32-bit lanes. A negative product
+// is lifted by 255 before the shift, which truncates toward zero as the reference's division does.
+AVX2_FUNCTION inline __m256i mixEight(__m256i entries, __m256i values, __m256i amount) {
+  const __m256i products = _mm256_mullo_epi32(entries, amount);
+  const __m256i roundingUp = _mm256_srli_epi32(_mm256_srai_epi32(products, 31), 24);
+  return _mm256_add_epi32(values, _mm256_srai_epi32(_mm256_add_epi32(products, roundingUp), 8));
+}
+
+AVX2_FUNCTION inline __m256i widened(const std::int16_t* eightValues) {
+  return _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(eightValues)));
+}
+
+// Packs sixteen 32-bit sums to 16 bits, saturating as the reference's clamp does, in their order:
+// the pack works within 128-bit halves, the permute puts the halves right.
+AVX2_FUNCTION inline void storeSixteen(std::int16_t* values, __m256i firstSums, __m256i lastSums) {
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i*>(values),
+      _mm256_permute4x64_epi64(_mm256_packs_epi32(firstSums, lastSums), _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+// The entries at eight positions from `position` on, `laneSteps` apart, sign-extended to 32 bits.
+AVX2_FUNCTION inline __m256i entriesFromWindow(const std::int16_t* table, std::int32_t position,
+                                               __m256i laneSteps) {
+  // Near the end of the table the window ends at the table's end instead.
+  const std::int32_t windowStart = std::min(position >> 8, noiseTableLength - windowLength);
+  const __m256i window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + windowStart));
+  const __m256i offsets = _mm256_sub_epi32(
+      _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(position), laneSteps), 8),
+      _mm256_set1_epi32(windowStart));
+  // Each lane takes the pair of entries holding its own, then shifts its entry into the top half
+  // (already there for the odd one of the pair) and back down with its sign.
+  const __m256i pairs = _mm256_permutevar8x32_epi32(window, _mm256_srli_epi32(offsets, 1));
+  const __m256i shifts = _mm256_slli_epi32(_mm256_andnot_si256(offsets, _mm256_set1_epi32(1)), 4);
+  return _mm256_srai_epi32(_mm256_sllv_epi32(pairs, shifts), 16);
 }
 
 AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std::int32_t position,
                                             std::int16_t* values, std::int64_t count) {
-  const Avx2Amount amount = avx2Amount(settings.amount);
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
   if (speed == 256) {
     // One entry per value: the run's entries lie side by side in the table.
+    const Avx2Amount amount = avx2Amount(settings.amount);
     const std::int16_t* entries = table + (position >> 8);
     for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
       const __m256i mixed =
@@ -69,23 +103,15 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
     }
     return;
   }
-  const __m256i step = _mm256_set1_epi32(valuesPerVector * speed);
-  __m256i firstPositions = _mm256_add_epi32(
-      _mm256_set1_epi32(position), _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7),
-                                                       _mm256_set1_epi32(speed)));
-  __m256i lastPositions = _mm256_add_epi32(firstPositions, _mm256_set1_epi32(8 * speed));
-  const __m256i lowHalves = _mm256_set1_epi32(0xFFFF);
+  const __m256i amount = _mm256_set1_epi32(settings.amount);
+  const __m256i laneSteps =
+      _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(speed));
   for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
-    // Packing interleaves the two gathers by 64-bit quarters; the permute puts them in order.
-    const __m256i entries = _mm256_permute4x64_epi64(
-        _mm256_packus_epi32(_mm256_and_si256(gatherEntries(table, firstPositions), lowHalves),
-                            _mm256_and_si256(gatherEntries(table, lastPositions), lowHalves)),
-        _MM_SHUFFLE(3, 1, 2, 0));
-    firstPositions = _mm256_add_epi32(firstPositions, step);
-    lastPositions = _mm256_add_epi32(lastPositions, step);
-    const __m256i mixed = mixSixteen(
-        entries, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + iValue)), amount);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(values + iValue), mixed);
+    const __m256i firstEntries = entriesFromWindow(table, position, laneSteps);
+    const __m256i lastEntries = entriesFromWindow(table, position + 8 * speed, laneSteps);
+    position += valuesPerVector * speed;
+    storeSixteen(values + iValue, mixEight(firstEntries, widened(values + iValue), amount),
+                 mixEight(lastEntries, widened(values + iValue + 8), amount));
   }
 }
 
@@ -93,6 +119,9 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
 
 std::int32_t mixNoiseAvx2(const MixerSettings& settings, std::int32_t position,
                           std::int16_t* values, std::int64_t count) {
+  if (settings.speed > fastestWindowSpeed && settings.speed != 256) {
+    return mixNoiseSse2(settings, position, values, count);
+  }
   return mixNoiseInRuns(settings, position, values, count, mixRunAvx2, valuesPerVector);
 }
 
