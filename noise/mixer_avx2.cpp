@@ -91,27 +91,28 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
                                             std::int16_t* values, std::int64_t count) {
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
+  // Pointers, not a 64-bit count, walk the block: the 32-bit build has few registers to spare.
+  const std::int16_t* const end = values + count;
   if (speed == 256) {
     // One entry per value: the run's entries lie side by side in the table.
     const Avx2Amount amount = avx2Amount(settings.amount);
-    const std::int16_t* entries = table + (position >> 8);
-    for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
-      const __m256i mixed =
-          mixSixteen(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries + iValue)),
-                     _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + iValue)), amount);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(values + iValue), mixed);
+    for (const std::int16_t* entries = table + (position >> 8); values != end;
+         values += valuesPerVector, entries += valuesPerVector) {
+      const auto place = reinterpret_cast<__m256i*>(values);
+      _mm256_storeu_si256(
+          place, mixSixteen(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries)),
+                            _mm256_loadu_si256(place), amount));
     }
     return;
   }
   const __m256i amount = _mm256_set1_epi32(settings.amount);
   const __m256i laneSteps =
       _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(speed));
-  for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
+  for (; values != end; values += valuesPerVector, position += valuesPerVector * speed) {
     const __m256i firstEntries = entriesFromWindow(table, position, laneSteps);
     const __m256i lastEntries = entriesFromWindow(table, position + 8 * speed, laneSteps);
-    position += valuesPerVector * speed;
-    storeSixteen(values + iValue, mixEight(firstEntries, widened(values + iValue), amount),
-                 mixEight(lastEntries, widened(values + iValue + 8), amount));
+    storeSixteen(values, mixEight(firstEntries, widened(values), amount),
+                 mixEight(lastEntries, widened(values + 8), amount));
   }
 }
 

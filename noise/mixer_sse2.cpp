@@ -43,32 +43,35 @@ SSE2_FUNCTION inline __m128i mixEight(__m128i entries, __m128i values, const Sse
   return _mm_packs_epi32(_mm_srai_epi32(firstSums, 8), _mm_srai_epi32(lastSums, 8));
 }
 
+// Mixes the eight values at `values` with their entries, in place.
+SSE2_FUNCTION inline void mixEightInPlace(std::int16_t* values, __m128i entries,
+                                          const Sse2Amount& amount) {
+  const auto place = reinterpret_cast<__m128i*>(values);
+  _mm_storeu_si128(place, mixEight(entries, _mm_loadu_si128(place), amount));
+}
+
 SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std::int32_t position,
                                             std::int16_t* values, std::int64_t count) {
   const Sse2Amount amount = sse2Amount(settings.amount);
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
+  // Pointers, not a 64-bit count, walk the block: the 32-bit build has few registers to spare.
+  const std::int16_t* const end = values + count;
   if (speed == 256) {
     // One entry per value: the run's entries lie side by side in the table.
-    const std::int16_t* entries = table + (position >> 8);
-    for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
-      const __m128i mixed =
-          mixEight(_mm_loadu_si128(reinterpret_cast<const __m128i*>(entries + iValue)),
-                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + iValue)), amount);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(values + iValue), mixed);
+    for (const std::int16_t* entries = table + (position >> 8); values != end;
+         values += valuesPerVector, entries += valuesPerVector) {
+      mixEightInPlace(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)), amount);
     }
     return;
   }
-  for (std::int64_t iValue = 0; iValue < count; iValue += valuesPerVector) {
+  for (; values != end; values += valuesPerVector, position += valuesPerVector * speed) {
     const __m128i entries = _mm_setr_epi16(
         table[position >> 8], table[(position + speed) >> 8], table[(position + 2 * speed) >> 8],
         table[(position + 3 * speed) >> 8], table[(position + 4 * speed) >> 8],
         table[(position + 5 * speed) >> 8], table[(position + 6 * speed) >> 8],
         table[(position + 7 * speed) >> 8]);
-    position += valuesPerVector * speed;
-    const __m128i mixed = mixEight(
-        entries, _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + iValue)), amount);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(values + iValue), mixed);
+    mixEightInPlace(values, entries, amount);
   }
 }
 
