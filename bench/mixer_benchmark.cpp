@@ -75,7 +75,9 @@ double nanosecondsPerValue(std::int64_t valueCount, Work work) {
 }
 
 // Keeps the compiler from dropping or merging copies whose result nothing reads.
-void keep(const void* memory) { __asm__ volatile("" : : "r"(memory) : "memory"); }
+void keep(const void* memory) {
+  __asm__ volatile("" : : "r"(memory) : "memory");
+}
 
 void printCell(double nanoseconds, double referenceNanoseconds) {
   std::printf(" %.3f ns (%.1fx) |", nanoseconds, referenceNanoseconds / nanoseconds);

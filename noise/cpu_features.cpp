@@ -45,6 +45,8 @@ CpuFeatures cpuFeatures() {
 
 #else
 
-CpuFeatures cpuFeatures() { return {}; }
+CpuFeatures cpuFeatures() {
+  return {};
+}
 
 #endif

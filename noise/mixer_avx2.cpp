@@ -17,41 +17,10 @@ constexpr std::int32_t valuesPerVector = 16;
 // Up to this speed the entries of eight values in a row lie within sixteen entries side by side
 // (the first value's fraction, up to 255, plus seven steps, stays below 16 × 256), which one load
 // brings in and one permute picks from. Faster, the SSE2 path fetches entries one by one as fast.
-constexpr std::int32_t fastestWindowSpeed = (16 * 256 - 1 - 255) / 7;
 constexpr std::int32_t windowLength = 16;
+constexpr std::int32_t fastestWindowSpeed = (windowLength * 256 - 1 - 255) / 7;
 
-struct Avx2Amount {
-  __m256i lowAnd256;  // the pairs (low, 256) that each (entry, value) pair is multiplied by
-  __m256i high;
-  __m256i signMask;
-};
-
-AVX2_FUNCTION inline Avx2Amount avx2Amount(std::int32_t amount) {
-  const AmountInParts parts = amountInParts(amount);
-  return {_mm256_set1_epi32((256 << 16) | static_cast<std::uint16_t>(parts.low)),
-          _mm256_set1_epi16(parts.high), _mm256_set1_epi16(parts.signMask)};
-}
-
-// Sixteen values and their sixteen entries in 16-bit lanes: the SSE2 path's arithmetic (see
-// mixer_sse2.cpp) in both 128-bit halves. Unpacking and packing again within each half leaves the
-// values in their order. At speed 256 this is the fastest way.
-AVX2_FUNCTION inline __m256i mixSixteen(__m256i entries, __m256i values,
-                                        const Avx2Amount& amount) {
-  const __m256i negativeProducts =
-      _mm256_srai_epi16(_mm256_xor_si256(entries, amount.signMask), 15);
-  const __m256i roundingUp = _mm256_and_si256(negativeProducts, _mm256_set1_epi16(255));
-  const __m256i highProducts = _mm256_mullo_epi16(entries, amount.high);
-  const __m256i firstSums = _mm256_add_epi32(
-      _mm256_madd_epi16(_mm256_unpacklo_epi16(entries, values), amount.lowAnd256),
-      _mm256_unpacklo_epi16(roundingUp, highProducts));
-  const __m256i lastSums = _mm256_add_epi32(
-      _mm256_madd_epi16(_mm256_unpackhi_epi16(entries, values), amount.lowAnd256),
-      _mm256_unpackhi_epi16(roundingUp, highProducts));
-  return _mm256_packs_epi32(_mm256_srai_epi32(firstSums, 8), _mm256_srai_epi32(lastSums, 8));
-}
-
-// v + e × amount / 256 for eight values v and their entries e, in 32-bit lanes: at other speeds
-// the entries arrive in 32-bit lanes. A negative product
+// v + e × amount / 256 for eight values v and their entries e, in 32-bit lanes. A negative product
 // is lifted by 255 before the shift, which truncates toward zero as the reference's division does.
 AVX2_FUNCTION inline __m256i mixEight(__m256i entries, __m256i values, __m256i amount) {
   const __m256i products = _mm256_mullo_epi32(entries, amount);
@@ -88,24 +57,21 @@ AVX2_FUNCTION inline __m256i entriesFromWindow(const std::int16_t* table, std::i
 }
 
 AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std::int32_t position,
-                                            std::int16_t* values, std::int64_t count) {
+                                             std::int16_t* values, std::int64_t count) {
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
   // Pointers, not a 64-bit count, walk the block: the 32-bit build has few registers to spare.
   const std::int16_t* const end = values + count;
+  const __m256i amount = _mm256_set1_epi32(settings.amount);
   if (speed == 256) {
     // One entry per value: the run's entries lie side by side in the table.
-    const Avx2Amount amount = avx2Amount(settings.amount);
     for (const std::int16_t* entries = table + (position >> 8); values != end;
          values += valuesPerVector, entries += valuesPerVector) {
-      const auto place = reinterpret_cast<__m256i*>(values);
-      _mm256_storeu_si256(
-          place, mixSixteen(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(entries)),
-                            _mm256_loadu_si256(place), amount));
+      storeSixteen(values, mixEight(widened(entries), widened(values), amount),
+                   mixEight(widened(entries + 8), widened(values + 8), amount));
     }
     return;
   }
-  const __m256i amount = _mm256_set1_epi32(settings.amount);
   const __m256i laneSteps =
       _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(speed));
   for (; values != end; values += valuesPerVector, position += valuesPerVector * speed) {
@@ -120,7 +86,7 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
 
 std::int32_t mixNoiseAvx2(const MixerSettings& settings, std::int32_t position,
                           std::int16_t* values, std::int64_t count) {
-  if (settings.speed > fastestWindowSpeed && settings.speed != 256) {
+  if (settings.speed > fastestWindowSpeed) {
     return mixNoiseSse2(settings, position, values, count);
   }
   return mixNoiseInRuns(settings, position, values, count, mixRunAvx2, valuesPerVector);

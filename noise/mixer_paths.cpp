@@ -37,7 +37,9 @@ bool mixerPathRuns(MixerPath path) {
   return true;
 }
 
-MixerPath fastestMixerPath() { return fastestPath; }
+MixerPath fastestMixerPath() {
+  return fastestPath;
+}
 
 std::int32_t mixNoiseOn(MixerPath path, const MixerSettings& settings, std::int32_t position,
                         std::int16_t* values, std::int64_t count) {

@@ -13,7 +13,8 @@ std::int32_t mixNoiseInRuns(const MixerSettings& settings, std::int32_t position
   while (count > 0) {
     // A 32-bit division: the 32-bit DLL would call a library routine for a 64-bit one.
     const std::int64_t runLength =
-        speed == 0 ? count : std::min<std::int64_t>(count, (settings.wrapLimit - position) / speed + 1);
+        speed == 0 ? count
+                   : std::min<std::int64_t>(count, (settings.wrapLimit - position) / speed + 1);
     const std::int64_t leftOver = runLength % valuesPerVector;
     const std::int64_t inVectors = runLength - leftOver;
     mixRun(settings, position, values, inVectors);

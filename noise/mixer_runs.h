@@ -27,22 +27,6 @@ std::int32_t mixNoiseInRuns(const MixerSettings& settings, std::int32_t position
                             std::int16_t* values, std::int64_t count, MixRun mixRun,
                             std::int32_t valuesPerVector);
 
-// The amount as the SIMD paths multiply by it: amount = 65,536 × high + low, low a signed 16-bit
-// number and high -1, 0 or 1. entry × low and entry × high are 16-bit multiplies, and their sum
-// is the 32-bit product the reference makes.
-struct AmountInParts {
-  std::int16_t low;
-  std::int16_t high;
-  // All ones where a negative amount turns each entry's sign around.
-  std::int16_t signMask;
-};
-
-constexpr AmountInParts amountInParts(std::int32_t amount) {
-  const auto low = static_cast<std::int16_t>(amount & 0xFFFF);
-  return {low, static_cast<std::int16_t>((amount - low) / 65536),
-          static_cast<std::int16_t>(amount < 0 ? -1 : 0)};
-}
-
 // The SIMD paths, each with `mixNoise`'s contract, to be called only where `cpuFeatures()`
 // reports what it needs.
 std::int32_t mixNoiseSse2(const MixerSettings& settings, std::int32_t position,

@@ -12,16 +12,20 @@ namespace {
 
 constexpr std::int32_t valuesPerVector = 8;
 
+// The amount as this path multiplies by it: amount = 65,536 × high + low, low a signed 16-bit
+// number and, within the limits, high -1, 0 or 1. entry × low and entry × high are 16-bit
+// multiplies, and their sum, the second shifted up by 16 bits, is the reference's 32-bit product.
 struct Sse2Amount {
   __m128i lowAnd256;  // the pairs (low, 256) that each (entry, value) pair is multiplied by
   __m128i high;
-  __m128i signMask;
+  __m128i signMask;  // all ones for a negative amount, which turns the products' signs around
 };
 
 SSE2_FUNCTION inline Sse2Amount sse2Amount(std::int32_t amount) {
-  const AmountInParts parts = amountInParts(amount);
-  return {_mm_set1_epi32((256 << 16) | static_cast<std::uint16_t>(parts.low)),
-          _mm_set1_epi16(parts.high), _mm_set1_epi16(parts.signMask)};
+  const auto low = static_cast<std::int16_t>(amount & 0xFFFF);
+  const auto high = static_cast<std::int16_t>((amount - low) / 65536);
+  return {_mm_set1_epi32((256 << 16) | static_cast<std::uint16_t>(low)), _mm_set1_epi16(high),
+          _mm_set1_epi16(static_cast<std::int16_t>(amount < 0 ? -1 : 0))};
 }
 
 // For each value v and its entry e, the 32-bit sum
@@ -30,8 +34,7 @@ SSE2_FUNCTION inline Sse2Amount sse2Amount(std::int32_t amount) {
 // shifted down by 8 is v plus e × amount / 256 truncated toward zero, and the saturating pack to
 // 16 bits is the reference's clamp.
 SSE2_FUNCTION inline __m128i mixEight(__m128i entries, __m128i values, const Sse2Amount& amount) {
-  const __m128i negativeProducts =
-      _mm_srai_epi16(_mm_xor_si128(entries, amount.signMask), 15);
+  const __m128i negativeProducts = _mm_srai_epi16(_mm_xor_si128(entries, amount.signMask), 15);
   const __m128i roundingUp = _mm_and_si128(negativeProducts, _mm_set1_epi16(255));
   const __m128i highProducts = _mm_mullo_epi16(entries, amount.high);
   const __m128i firstSums =
@@ -51,7 +54,7 @@ SSE2_FUNCTION inline void mixEightInPlace(std::int16_t* values, __m128i entries,
 }
 
 SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std::int32_t position,
-                                            std::int16_t* values, std::int64_t count) {
+                                             std::int16_t* values, std::int64_t count) {
   const Sse2Amount amount = sse2Amount(settings.amount);
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
@@ -66,11 +69,11 @@ SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std:
     return;
   }
   for (; values != end; values += valuesPerVector, position += valuesPerVector * speed) {
-    const __m128i entries = _mm_setr_epi16(
-        table[position >> 8], table[(position + speed) >> 8], table[(position + 2 * speed) >> 8],
-        table[(position + 3 * speed) >> 8], table[(position + 4 * speed) >> 8],
-        table[(position + 5 * speed) >> 8], table[(position + 6 * speed) >> 8],
-        table[(position + 7 * speed) >> 8]);
+    const __m128i entries =
+        _mm_setr_epi16(table[position >> 8], table[(position + speed) >> 8],
+                       table[(position + 2 * speed) >> 8], table[(position + 3 * speed) >> 8],
+                       table[(position + 4 * speed) >> 8], table[(position + 5 * speed) >> 8],
+                       table[(position + 6 * speed) >> 8], table[(position + 7 * speed) >> 8]);
     mixEightInPlace(values, entries, amount);
   }
 }

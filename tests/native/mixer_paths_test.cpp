@@ -22,9 +22,7 @@ class RandomMixerInput {
  public:
   explicit RandomMixerInput(std::uint32_t randomSeed) : random_(randomSeed) {}
 
-  std::int32_t amount() {
-    return oneIn(8) ? pick(edgeSettings) : between(-70000, 70000);
-  }
+  std::int32_t amount() { return oneIn(8) ? pick(edgeSettings) : between(-70000, 70000); }
 
   std::int32_t speed() {
     if (oneIn(8)) {
@@ -70,12 +68,11 @@ class RandomMixerInput {
     return static_cast<std::int16_t>(oneIn(4) ? (value < 0 ? -32768 : 32767) - value % 300 : value);
   }
 
-
  private:
   static constexpr std::int32_t edgeSettings[] = {
-      INT_MIN, -65537, -65536, -65535, -32769, -32768, -32767, -257, -256, -1, 0, 1, 255, 256,
-      257,     512,    32767,  32768,  32769,  65535,  65536,  65537, 1 << 24, (1 << 24) + 1,
-      INT_MAX};
+      INT_MIN, -65537, -65536, -65535, -32769,  -32768,        -32767, -257,  -256,
+      -1,      0,      1,      255,    256,     257,           512,    32767, 32768,
+      32769,   65535,  65536,  65537,  1 << 24, (1 << 24) + 1, INT_MAX};
 
   bool oneIn(std::int32_t chances) { return between(1, chances) == 1; }
 
@@ -95,7 +92,7 @@ class RandomMixerInput {
 };
 
 TEST(MixerPaths, EveryPathGivesTheReferenceValuesAndEndPosition) {
-  constexpr int blocksPerPath = 300;
+  constexpr int blocksPerPath = 1000;
   for (MixerPath path : everyMixerPath) {
     if (path == MixerPath::reference) {
       continue;
@@ -128,11 +125,12 @@ TEST(MixerPaths, EveryPathGivesTheReferenceValuesAndEndPosition) {
           mixNoiseOn(path, settings, position, block.data() + misalignment, count);
 
       const auto what = [&] {
-        return testing::Message()
-               << mixerPathName(path) << ", block " << iBlock << ": " << count << " values ("
-               << channels << " channels) from value " << misalignment << ", amount " << amount
-               << " (" << settings.amount << "), speed " << speed << " (" << settings.speed
-               << "), wrap limit " << settings.wrapLimit << ", start " << position;
+        return testing::Message() << mixerPathName(path) << ", block " << iBlock << ": " << count
+                                  << " values (" << channels << " channels) from value "
+                                  << misalignment << ", amount " << amount << " ("
+                                  << settings.amount << "), speed " << speed << " ("
+                                  << settings.speed << "), wrap limit " << settings.wrapLimit
+                                  << ", start " << position;
       };
       ASSERT_EQ(end, expectedEnd) << what();
       for (std::size_t i = 0; i < block.size(); ++i) {

@@ -90,7 +90,8 @@ TEST_F(MixerThroughDll, RandomBlocksFromAnyStackAlignmentMatchTheReference) {
   const std::int32_t edgeSettings[] = {INT_MIN, -65537, -1, 0, 256, 512, 65535, 65537, INT_MAX};
   for (std::uint32_t offset : stackOffsets) {
     for (int iSetting = 0; iSetting < 10; ++iSetting) {
-      const std::int32_t amount = iSetting < 3 ? edgeSettings[between(0, 8)] : between(-70000, 70000);
+      const std::int32_t amount =
+          iSetting < 3 ? edgeSettings[between(0, 8)] : between(-70000, 70000);
       const std::int32_t speed = iSetting % 2 == 0 ? between(0, 600) : edgeSettings[between(0, 8)];
       startWith(amount, speed);
       const MixerSettings settings = mixerSettingsWithinLimits(amount, speed, fullWrapLimit);
@@ -116,7 +117,8 @@ TEST_F(MixerThroughDll, RandomBlocksFromAnyStackAlignmentMatchTheReference) {
                                     << frames << " frames of " << channels << " channels";
         };
         std::memcpy(oddValues, audio.data(), count * 2);
-        ASSERT_EQ(processFromStackOffBy(offset, plugin.module, oddValues, frames, channels), frames);
+        ASSERT_EQ(processFromStackOffBy(offset, plugin.module, oddValues, frames, channels),
+                  frames);
         ASSERT_EQ(std::memcmp(oddValues, expected.data(), count * 2), 0) << "process, " << what();
 
         for (MixerPath path : everyMixerPath) {

@@ -6,7 +6,9 @@ namespace {
 
 using Word = std::uint32_t;
 
-Word word(const void* pointer) { return reinterpret_cast<Word>(pointer); }
+Word word(const void* pointer) {
+  return reinterpret_cast<Word>(pointer);
+}
 
 }  // namespace
 
@@ -41,8 +43,9 @@ _callWithStackOffBy:
 std::int32_t processFromStackOffBy(std::uint32_t offset, EffectModule* module,
                                    std::int16_t* samples, std::int32_t frames,
                                    std::int32_t channels) {
-  const Word arguments[] = {word(module), word(samples), static_cast<Word>(frames), 16,
-                            static_cast<Word>(channels), 44100};
+  const Word arguments[] = {
+      word(module), word(samples), static_cast<Word>(frames), 16, static_cast<Word>(channels),
+      44100};
   return static_cast<std::int32_t>(
       callWithStackOffBy(offset, reinterpret_cast<const void*>(module->process), arguments));
 }
@@ -51,7 +54,7 @@ std::int32_t mixNoiseOnFromStackOffBy(std::uint32_t offset, MixerPath path,
                                       const MixerSettings& settings, std::int32_t position,
                                       std::int16_t* values, std::int64_t count) {
   // The 64-bit count goes as two words, low first.
-  const Word arguments[] = {static_cast<Word>(path),  word(&settings),
+  const Word arguments[] = {static_cast<Word>(path),     word(&settings),
                             static_cast<Word>(position), word(values),
                             static_cast<Word>(count),    static_cast<Word>(count >> 32)};
   return static_cast<std::int32_t>(
@@ -65,9 +68,9 @@ std::int32_t processFromStackOffBy(std::uint32_t, EffectModule* module, std::int
   return module->process(module, samples, frames, 16, channels, 44100);
 }
 
-std::int32_t mixNoiseOnFromStackOffBy(std::uint32_t, MixerPath path,
-                                      const MixerSettings& settings, std::int32_t position,
-                                      std::int16_t* values, std::int64_t count) {
+std::int32_t mixNoiseOnFromStackOffBy(std::uint32_t, MixerPath path, const MixerSettings& settings,
+                                      std::int32_t position, std::int16_t* values,
+                                      std::int64_t count) {
   return mixNoiseOn(path, settings, position, values, count);
 }
 
