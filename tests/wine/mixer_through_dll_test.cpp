@@ -80,8 +80,8 @@ TEST_F(MixerThroughDll, InitialiseStartsTheLoopAgain) {
 
 // The player's threads call `process` with whatever stack alignment they have, on blocks at any
 // address. From every stack offset a 32-bit player may give, on blocks big enough for the SIMD
-// paths and at odd addresses, the DLL's `process` and every path this processor runs (from the
-// core built as the DLL's is) give the reference loop's values and end position.
+// paths and at odd addresses, the DLL's `process` and every SIMD path this processor runs (from
+// the core built as the DLL's is) give the reference loop's values and end position.
 TEST_F(MixerThroughDll, RandomBlocksFromAnyStackAlignmentMatchTheReference) {
   std::mt19937 random(/* random seed */ 10);
   const auto between = [&](std::int32_t lowest, std::int32_t highest) {
@@ -122,7 +122,7 @@ TEST_F(MixerThroughDll, RandomBlocksFromAnyStackAlignmentMatchTheReference) {
         ASSERT_EQ(std::memcmp(oddValues, expected.data(), count * 2), 0) << "process, " << what();
 
         for (MixerPath path : everyMixerPath) {
-          if (!mixerPathRuns(path)) {
+          if (path == MixerPath::reference || !mixerPathRuns(path)) {
             continue;
           }
           std::memcpy(oddValues, audio.data(), count * 2);
