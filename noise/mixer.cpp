@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "noise/mixer_paths.h"
 #include "plugin/effect_state.h"
 
 namespace {
@@ -53,7 +54,8 @@ std::int32_t process(EffectModule*, std::int16_t* samples, std::int32_t frames,
   const std::int32_t position =
       startPositionWithin(effectState.position.load(std::memory_order_relaxed), settings);
   const std::int64_t valueCount = static_cast<std::int64_t>(frames) * channels;
-  effectState.position.store(mixNoise(settings, position, samples, valueCount),
-                             std::memory_order_relaxed);
+  effectState.position.store(
+      mixNoiseOn(fastestMixerPath(), settings, position, samples, valueCount),
+      std::memory_order_relaxed);
   return frames;
 }

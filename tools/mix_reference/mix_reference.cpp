@@ -1,6 +1,7 @@
 // mix_reference AMOUNT SPEED: reads raw 16-bit little-endian PCM on standard input and writes what
-// the portable mixer makes of it, starting as `initialise` leaves the module, with the two
-// settings in 1/256 (256 = 100 %).
+// the reference loop makes of it, starting as `initialise` leaves the module, with the two
+// settings in 1/256 (256 = 100 %). The reference loop, not `process`: the DLL's SIMD paths are
+// held to it.
 
 #include <cstdint>
 #include <cstdio>
@@ -36,12 +37,13 @@ int main(int argumentCount, char** arguments) {
     std::fprintf(stderr, "usage: mix_reference AMOUNT SPEED (settings in 1/256, 0..65536)\n");
     return 2;
   }
-  startEffectState(amount, speed);
+  const MixerSettings settings = mixerSettingsWithinLimits(amount, speed, fullWrapLimit);
+  std::int32_t position = 0;
 
   std::vector<std::int16_t> block(valuesPerBlock);
   std::size_t valuesRead = 0;
   while ((valuesRead = std::fread(block.data(), sizeof block[0], block.size(), stdin)) > 0) {
-    process(nullptr, block.data(), static_cast<std::int32_t>(valuesRead), 16, 1, 44100);
+    position = mixNoise(settings, position, block.data(), static_cast<std::int64_t>(valuesRead));
     if (std::fwrite(block.data(), sizeof block[0], valuesRead, stdout) != valuesRead) {
       std::fprintf(stderr, "mix_reference: cannot write the output\n");
       return 1;
