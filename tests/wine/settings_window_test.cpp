@@ -486,20 +486,13 @@ struct ChildChecks {
 // and hang the child. Instead any crash ends the child at once, its exception code the exit code.
 LONG CALLBACK endChildOnCrash(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-  switch (record.ExceptionCode) {
-    case EXCEPTION_ACCESS_VIOLATION:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_STACK_OVERFLOW:
-      std::fprintf(stderr, "crashed: exception %08lx at %p\n", record.ExceptionCode,
-                   record.ExceptionAddress);
-      std::fflush(stderr);
-      TerminateProcess(GetCurrentProcess(), record.ExceptionCode);
-      return EXCEPTION_CONTINUE_SEARCH;
-    default:
-      return EXCEPTION_CONTINUE_SEARCH;
+  if (isCrash(record.ExceptionCode)) {
+    std::fprintf(stderr, "crashed: exception %08lx at %p\n", record.ExceptionCode,
+                 record.ExceptionAddress);
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), record.ExceptionCode);
   }
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 void endChildOnAnyCrash() {

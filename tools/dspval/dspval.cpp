@@ -77,25 +77,17 @@ void printReplay(std::uint32_t randomStart) {
 // 64-bit Windows would swallow it), ends the run at once with the session that caused it.
 LONG CALLBACK reportCrash(EXCEPTION_POINTERS* exception) {
   const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-  switch (record.ExceptionCode) {
-    case EXCEPTION_ACCESS_VIOLATION:
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-    case EXCEPTION_PRIV_INSTRUCTION:
-    case EXCEPTION_INT_DIVIDE_BY_ZERO:
-    case EXCEPTION_STACK_OVERFLOW:
-    case EXCEPTION_DATATYPE_MISALIGNMENT:
-      std::printf(
-          "dspval: FAILED: the host crashed (exception %08lx at %p) in session %ld (random-number "
-          "seed %lu)\n",
-          record.ExceptionCode, record.ExceptionAddress, currentSession,
-          static_cast<unsigned long>(currentRandomStart));
-      printReplay(currentRandomStart);
-      std::fflush(stdout);
-      TerminateProcess(GetCurrentProcess(), 3);
-      return EXCEPTION_CONTINUE_SEARCH;
-    default:
-      return EXCEPTION_CONTINUE_SEARCH;
+  if (isCrash(record.ExceptionCode)) {
+    std::printf(
+        "dspval: FAILED: the host crashed (exception %08lx at %p) in session %ld (random-number "
+        "seed %lu)\n",
+        record.ExceptionCode, record.ExceptionAddress, currentSession,
+        static_cast<unsigned long>(currentRandomStart));
+    printReplay(currentRandomStart);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
   }
+  return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // Private memory committed anywhere in the process, found by walking the address space: the

@@ -48,6 +48,11 @@ void pumpMessages(HWND dialog = nullptr);
 // so that the system, not the control, decides where it lands.
 void clickLikeTheUser(HWND control);
 
+// Whether an exception is a crash, a fault no program raises on purpose. A host that must not
+// lose one (64-bit Windows swallows those raised in a window procedure the system called) looks
+// at every exception first, with a vectored handler.
+bool isCrash(DWORD exceptionCode);
+
 // The system's own words for an error code, on one line.
 std::string describeWindowsError(DWORD code);
 
