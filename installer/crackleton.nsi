@@ -7,8 +7,6 @@
 ;   DLL            the 32-bit dsp_crackleton.dll to carry
 ;   LICENSE        the licence text the first page shows, its paragraphs on one line each
 ;   OUTFILE        where to write the installer
-;   TARGET         (optional) a makensis target other than x86-unicode: the amd64-unicode build
-;                  of this script is what the tests run where 32-bit code cannot run
 ;
 ; Nothing that depends on the time or place of the build goes in: file times are not stored
 ; (SetDateSave off) and the script uses no build date.
@@ -16,11 +14,7 @@
 ; Exit codes: 0 done; 1 cancelled by the user; 3 the folder has no Plugins folder; 4 the player
 ; is running. In the last two cases nothing has been written.
 
-!ifdef TARGET
-  Target ${TARGET}
-!else
-  Unicode true
-!endif
+Unicode true
 
 !include LogicLib.nsh
 

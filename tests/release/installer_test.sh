@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
-# installer_test.sh ARCH INSTALLER DLL PLAYER_WINDOW VERSION WORK
-# The installer as a user meets it, under ARCH's Wine in a fresh prefix of its own, made under
-# WORK, with a player folder recorded where the player's own installer records it: refusals,
-# silent install, /D=, upgrade and uninstall. INSTALLER must carry DLL; PLAYER_WINDOW runs a
+# installer_test.sh INSTALLER DLL PLAYER_WINDOW VERSION WORK
+# The 32-bit installer as a user meets it on 64-bit Windows, under Wine in a fresh 64-bit prefix
+# of its own, made under WORK (so "Program Files (x86)" and the registry's 32-bit view), with a
+# player folder recorded where the player's own installer records it: refusals, silent install,
+# /D=, upgrade, uninstall and the default folder. INSTALLER must carry DLL; PLAYER_WINDOW runs a
 # program while a window of the player's class is open. Prints one line per check and fails if
 # any check does.
 set -euo pipefail
-arch=$1 installer=$2 dll=$3 player_window=$4 version=$5 work_parent=$6
+installer=$1 dll=$2 player_window=$3 version=$4 work_parent=$5
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
-if [ "$arch" = win64 ] && [ "$("$root/scripts/wine-arch")" = win64 ]; then
-  echo "the 32-bit installer was built but not run: this kernel cannot run 32-bit code"
-  echo "(these checks run its amd64-unicode build, from the same script and with the same DLL)"
-fi
 for file in "$installer" "$dll" "$player_window"; do
   if [ ! -f "$file" ]; then
     echo "FAILED: there is no $file (the win32 build makes the installers)"
@@ -34,7 +31,7 @@ trap cleanup EXIT
 # Wine's output goes to a file, never to a pipe: the services Wine starts with a program inherit
 # its standard handles and outlive it.
 wine() {
-  "$root/scripts/wine-run" "$arch" "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
+  "$root/scripts/wine-run" win64 "$prefix" "$@" </dev/null >"$work/out" 2>>"$work/wine.log"
 }
 exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks its exit code
   local expected=$1 description=$2 status=0
@@ -46,9 +43,10 @@ exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks 
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
+# A 32-bit program's registration, as Windows' list of programs finds it.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Crackleton'
 registry_value() {  # registry_value NAME: our registration's value, as reg.exe prints it
-  wine reg.exe query "$uninstall_key" /v "$1" || return 0
+  wine reg.exe query "$uninstall_key" /v "$1" /reg:32 || return 0
   tr -d '\r' <"$work/out" | sed -n "s/^    $1    REG_[A-Z_]*    //p"
 }
 check_registered() {  # check_registered NAME EXPECTED
@@ -58,7 +56,8 @@ check_registered() {  # check_registered NAME EXPECTED
     failed "registered $1: '$actual', not '$2'"
   fi
 }
-not_registered() { ! wine reg.exe query "$uninstall_key"; }
+not_registered() { ! wine reg.exe query "$uninstall_key" /reg:32; }
+not_in_64bit_view() { ! wine reg.exe query "$uninstall_key" /reg:64; }
 
 # Everything a failed install could have left: every file in the prefix's drive (directories by
 # name only, as Windows itself touches some) and both registry hives.
@@ -107,6 +106,7 @@ EstimatedSize|$(printf '0x%x' "$size")
 InstallLocation|C:\\Fake Player\\Plugins
 UninstallString|"C:\\Fake Player\\Plugins\\Uninstall Crackleton.exe"
 EOF
+check "the registration is in the 32-bit view only" not_in_64bit_view
 
 # plugin.ini as other plug-ins and hands leave it: blanks around "=", a comment, a blank line,
 # a line longer than NSIS's strings, LF-only lines, a byte above 127 and no final line end. Our
@@ -146,5 +146,13 @@ check "uninstalled there, plugin.ini with only our section stays, empty" \
   test -f "$other_player/plugin.ini" -a ! -s "$other_player/plugin.ini"
 check "and the uninstaller and the DLL are gone" \
   test ! -e "$other_player/dsp_crackleton.dll" -a ! -e "$other_player/Uninstall Crackleton.exe"
+
+# With no folder recorded, the player's own default: where 32-bit programs go.
+default_player=$drive/Program\ Files\ \(x86\)/Winamp/Plugins
+mkdir -p "$default_player"
+wine reg.exe delete 'HKCU\Software\Winamp' /f
+exits 0 "silent install with no folder recorded" "$installer" /S
+check "the DLL goes into Program Files (x86)\\Winamp\\Plugins" \
+  cmp -s "$dll" "$default_player/dsp_crackleton.dll"
 
 checks_done

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# render_test.sh CASE ROOT WINDOWS_BUILD ARCH REFERENCE
+# render_test.sh CASE ROOT WINDOWS_BUILD REFERENCE
 # One group of checks on the render path: scripts/render and scripts/demo, and dsphost running the
-# DLL of WINDOWS_BUILD under ARCH's Wine. REFERENCE is the native mix_reference; when it is not
+# DLL of WINDOWS_BUILD under Wine. REFERENCE is the native mix_reference; when it is not
 # built yet it is built here. Prints one line per check and fails if any check does.
 set -euo pipefail
-case_name=$1 root=$2 build=$3 arch=$4 reference=$5
-export CRACKLETON_WINDOWS_BUILD=$build CRACKLETON_WINE_ARCH=$arch
+case_name=$1 root=$2 build=$3 reference=$4
+export CRACKLETON_WINDOWS_BUILD=$build
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/crackleton-render-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/host"
 cp "$build/bin/dsphost.exe" "$build/bin/dsp_crackleton.dll" "$work/host/"
 dsphost() {
-  "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$work/host/dsphost.exe" "$@"
+  "$root/scripts/wine-run" win32 "$build/wineprefix" "$work/host/dsphost.exe" "$@"
 }
 
 # Without a native build beside this one, a native build of mix_reference alone, made once.
@@ -102,11 +102,11 @@ check_settings_window() {
   rm -f "$work/host/plugin.ini"
   # exec: $! is then the Wine program itself, not a subshell above it that a kill would leave
   # it running under.
-  (exec "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$work/host/dsphost.exe" \
+  (exec "$root/scripts/wine-run" win32 "$build/wineprefix" "$work/host/dsphost.exe" \
     --configure --rate 44100 --channels 2 --bits 16 <"$work/input.raw" >"$work/actual.raw") &
   local host=$!
   local driven=0
-  "$root/scripts/wine-run" "$arch" "$build/wineprefix" "$build/bin/settings_window_driver.exe" \
+  "$root/scripts/wine-run" win32 "$build/wineprefix" "$build/bin/settings_window_driver.exe" \
     128 512 || driven=$?
   # Left open, the window would keep dsphost waiting for ever.
   [ "$driven" -eq 0 ] || kill "$host"
