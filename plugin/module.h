@@ -57,42 +57,15 @@ extern "C" PluginHeader* winampDSPGetHeader2();
 
 EffectModule* moduleAt(std::int32_t index);
 
-// Called by the player on its main thread before the first `process`: reads "vinyl_speed" and
-// "vinyl_amount" from plugin.ini beside the library and puts `effectState` in its starting state.
-// Always returns 0.
+// Called by the player on its main thread before the first `process`: stores what the user set
+// in a settings window since the settings were last loaded or stored, reads "vinyl_speed" and
+// "vinyl_amount" from plugin.ini beside the library, puts `effectState` in its starting state and
+// shows the settings it read in every open settings window. Always returns 0.
 std::int32_t initialise(EffectModule* module);
 
 // Called by the player on its main thread when it is done with the module: writes both settings
-// back to plugin.ini (see `storeSettings`). A settings window that is still open stays open.
-// Before any `initialise` in this load of the library the module holds no settings of the
-// user's, so it writes nothing.
+// back to plugin.ini (see `storeSettings`). A settings window that is still open stays open, and
+// what the user sets in it from now on is stored when it closes. When the module is not running
+// (before any `initialise` in this load of the library, or after `quit`) it holds no settings of
+// the user's but those set in a window, so it writes only those.
 void quit(EffectModule* module);
-
-// Where the two settings the module holds came from, so that it never writes values over the
-// user's stored ones that the user did not set.
-struct SettingsOrigin {
-  // `initialise` has run since the library was loaded.
-  std::atomic<bool> initialised;
-  // plugin.ini was there when the settings were last loaded but could not be read (another
-  // program held it locked, say): the settings held are defaults, not the user's.
-  std::atomic<bool> fileUnreadable;
-  // Set with a slider since the settings were last loaded.
-  std::atomic<bool> amountSetByUser;
-  std::atomic<bool> speedSetByUser;
-};
-
-extern SettingsOrigin settingsOrigin;
-
-// Reads both settings from plugin.ini into `effectState`, 256 for a missing one, exactly as
-// `initialise` does, and touches nothing else of it.
-void loadSettings(const EffectModule* module);
-
-// Writes both settings to plugin.ini, as `quit` does once the module is initialised: both of
-// them, unless the file could not be read when they were loaded; then only those the user has
-// set since.
-void storeSettings(const EffectModule* module);
-
-// Fills `path` with plugin.ini's full name beside the library that `module->instance` names.
-// Returns false, with `path` empty, when the library's own name cannot be had whole or the result
-// would not fit.
-bool settingsPath(const EffectModule* module, wchar_t (&path)[MAX_PATH]);

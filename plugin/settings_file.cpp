@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include "plugin/settings_file.h"
+
+#include "plugin/effect_state.h"
 #include "plugin/module.h"
 #include "plugin/names.h"
 #include "plugin/path_beside_library.h"
@@ -48,11 +51,34 @@ bool existsButCannotBeRead(const wchar_t* path) {
   return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
-void writeSetting(const ProfileNames& names, const wchar_t* key, std::int32_t value) {
+bool writeValue(const ProfileNames& names, const wchar_t* key, std::int32_t value) {
   wchar_t text[32];
   wsprintfW(text, L"%d", value);
-  // A failed write (a read-only file, say) is ignored; the next quit writes again.
-  WritePrivateProfileStringW(names.section, key, text, names.path);
+  return WritePrivateProfileStringW(names.section, key, text, names.path) != FALSE;
+}
+
+// Writes `setting` when `everything` says so or the user has set it since it was last loaded or
+// stored. The user's mark is taken as it is read, so that a move of a slider on another thread
+// meanwhile is stored by the next call, never lost; a failed write (a read-only file, say) puts
+// it back, so that the next store tries again.
+void storeSetting(const ProfileNames& names, const wchar_t* key,
+                  const std::atomic<std::int32_t>& setting, std::atomic<bool>& setByUser,
+                  bool everything) {
+  const bool userSet = setByUser.exchange(false, std::memory_order_relaxed);
+  if ((userSet || everything) && !writeValue(names, key, setting.load(std::memory_order_relaxed)) &&
+      userSet) {
+    setByUser.store(true, std::memory_order_relaxed);
+  }
+}
+
+void writeSettings(const EffectModule* module, bool everything) {
+  ProfileNames names;
+  if (!profileNamesFor(module, names)) {
+    return;
+  }
+  storeSetting(names, names.speedKey, effectState.speed, settingsOrigin.speedSetByUser, everything);
+  storeSetting(names, names.amountKey, effectState.amount, settingsOrigin.amountSetByUser,
+               everything);
 }
 
 }  // namespace
@@ -91,31 +117,33 @@ void loadSettings(const EffectModule* module) {
 }
 
 void storeSettings(const EffectModule* module) {
-  ProfileNames names;
-  if (!profileNamesFor(module, names)) {
-    return;
-  }
-  const bool onlyWhatTheUserSet = settingsOrigin.fileUnreadable.load(std::memory_order_relaxed);
-  if (!onlyWhatTheUserSet || settingsOrigin.speedSetByUser.load(std::memory_order_relaxed)) {
-    writeSetting(names, names.speedKey, effectState.speed.load(std::memory_order_relaxed));
-  }
-  if (!onlyWhatTheUserSet || settingsOrigin.amountSetByUser.load(std::memory_order_relaxed)) {
-    writeSetting(names, names.amountKey, effectState.amount.load(std::memory_order_relaxed));
-  }
+  writeSettings(module, !settingsOrigin.fileUnreadable.load(std::memory_order_relaxed));
+}
+
+void storeUserChanges(const EffectModule* module) {
+  writeSettings(module, false);
 }
 
 std::int32_t initialise(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
+  // A choice made in a window since the settings were last loaded, while nothing played (a
+  // preferences page) or while the player played before starting the module again, is the
+  // user's latest: it goes to the file first, and so comes back from it.
+  storeUserChanges(module);
   loadSettings(module);
   startEffectState(effectState.amount.load(std::memory_order_relaxed),
                    effectState.speed.load(std::memory_order_relaxed));
   settingsOrigin.initialised.store(true, std::memory_order_relaxed);
+  settingsOrigin.running.store(true, std::memory_order_relaxed);
+  showSettingsInEveryWindow();
   return 0;
 }
 
 void quit(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
-  if (settingsOrigin.initialised.load(std::memory_order_relaxed)) {
+  if (settingsOrigin.running.exchange(false, std::memory_order_relaxed)) {
     storeSettings(module);
+  } else {
+    storeUserChanges(module);
   }
 }

@@ -10,7 +10,7 @@
 
 #include "plugin/effect_state.h"
 #include "plugin/module.h"
-#include "plugin/names.h"
+#include "plugin/settings_file.h"
 #include "settings_window/dialog_ids.h"
 #include "settings_window/slider_arithmetic.h"
 
@@ -24,11 +24,21 @@
 // at the host's next call into the module once no window is open: a host that calls in holds a
 // reference of its own, so ours is never the last. A host that never calls in again leaves the
 // library loaded until the process ends, which costs nothing but its memory.
+//
+// Some hosts call in from several threads at once (a bridge that starts a thread per request).
+// The reference is therefore only ever moved with an atomic exchange: whoever takes it out frees
+// it, so no reference is freed twice. And one `configure` at a time opens a window, so that two
+// calls at once cannot both find none open and open two.
 namespace {
 
-// The library as held for the open windows, or null when none is held. Only the host's calls,
-// all on its main thread, read or write it.
-HMODULE heldLibrary = nullptr;
+// The library as held for the open windows, or null when none is held.
+std::atomic<HMODULE> heldLibrary{nullptr};
+
+// A `configure` is between finding no window open and recording the one it opens.
+std::atomic<bool> windowBeingOpened{false};
+
+// Asks a settings window to show the settings the module holds.
+constexpr UINT showSettingsMessage = WM_APP + 1;
 
 bool isSettingsWindow(HWND window) {
   DWORD processId = 0;
@@ -47,6 +57,14 @@ BOOL CALLBACK findSettingsWindow(HWND window, LPARAM found) {
   return TRUE;
 }
 
+// Without waiting for a window of another thread, whose thread may be waiting for this one.
+BOOL CALLBACK askToShowSettings(HWND window, LPARAM) {
+  if (isSettingsWindow(window)) {
+    SendNotifyMessageA(window, showSettingsMessage, 0, 0);
+  }
+  return TRUE;
+}
+
 // Every settings window is a top-level window (a popup, owned or not); `initialise` forgets the
 // record of one without closing it, so they are all looked for, not just the recorded one.
 bool anySettingsWindowOpen() {
@@ -55,19 +73,27 @@ bool anySettingsWindowOpen() {
   return found;
 }
 
-void holdLibrary() {
-  if (heldLibrary != nullptr) {
-    return;
-  }
-  // On failure nothing is held and the window is as unprotected as it would be without this.
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                          reinterpret_cast<LPCSTR>(settingsDialogProc), &heldLibrary)) {
-    heldLibrary = nullptr;
+// Puts `library`, a reference of this thread's, in the place of the held one, and frees the one
+// it replaces: exactly one stays held.
+void holdInstead(HMODULE library) {
+  const HMODULE replaced = heldLibrary.exchange(library);
+  if (replaced != nullptr) {
+    FreeLibrary(replaced);
   }
 }
 
-// Marks a window, in its DWLP_USER, that stores the settings when OK closes it.
-constexpr LONG_PTR storeOnClose = 1;
+void holdLibrary() {
+  HMODULE library = nullptr;
+  // On failure nothing more is held and the window is as unprotected as it would be without this.
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCSTR>(settingsDialogProc), &library)) {
+    holdInstead(library);
+  }
+}
+
+bool anyWindowOpenOrOpening() {
+  return windowBeingOpened.load() || anySettingsWindowOpen();
+}
 
 // Players register the common controls at start-up; a host that never did (a console program, a
 // bridge) would get no window at all, as the dialog cannot make its sliders. Loaded at run time,
@@ -96,16 +122,25 @@ std::int32_t settingFromSlider(HWND window, int sliderId) {
   return settingFromSliderPosition(static_cast<std::int32_t>(position));
 }
 
-void setUpSlider(HWND window, int sliderId, std::int32_t setting) {
-  SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMAX, FALSE, sliderLargest);
-  SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMIN, FALSE, 0);
+// Moving the thumb this way sends no WM_VSCROLL: the user has set nothing.
+void setSliderPosition(HWND window, int sliderId, std::int32_t setting) {
   SendDlgItemMessageA(window, sliderId, TBM_SETPOS, TRUE, sliderPositionFromSetting(setting));
 }
 
-INT_PTR onInitDialog(HWND window) {
-  setUpSlider(window, AMOUNT_SLIDER_ID, effectState.amount.load(std::memory_order_relaxed));
-  setUpSlider(window, SPEED_SLIDER_ID, effectState.speed.load(std::memory_order_relaxed));
+void showSettings(HWND window) {
+  setSliderPosition(window, AMOUNT_SLIDER_ID, effectState.amount.load(std::memory_order_relaxed));
+  setSliderPosition(window, SPEED_SLIDER_ID, effectState.speed.load(std::memory_order_relaxed));
   updateLabels(window);
+}
+
+// `module` is the module the window belongs to, kept for as long as the window lives.
+INT_PTR onInitDialog(HWND window, LPARAM module) {
+  SetWindowLongPtrA(window, DWLP_USER, module);
+  for (int sliderId : {AMOUNT_SLIDER_ID, SPEED_SLIDER_ID}) {
+    SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMAX, FALSE, sliderLargest);
+    SendDlgItemMessageA(window, sliderId, TBM_SETRANGEMIN, FALSE, 0);
+  }
+  showSettings(window);
   // FALSE: the window does not take the keyboard focus when it opens.
   return FALSE;
 }
@@ -119,12 +154,18 @@ INT_PTR onCommand(HWND window, HWND control) {
   }
   HWND recorded = window;
   effectState.settingsWindow.compare_exchange_strong(recorded, nullptr, std::memory_order_relaxed);
-  // A window opened before any `initialise` has no `quit` to follow it (a preferences page frees
-  // the library without one): what the user set there is stored as it closes.
-  if (GetWindowLongPtrA(window, DWLP_USER) == storeOnClose) {
-    storeSettings(moduleAt(0));
-  }
   DestroyWindow(window);
+  return FALSE;
+}
+
+// However the window closes (OK, or with its owner or its thread), while the module is not
+// running there is no `quit` to come that would store what the user set in it: it is stored now.
+// The window has no Cancel, so nothing the user set is meant to be thrown away.
+INT_PTR onDestroy(HWND window) {
+  const auto* module = reinterpret_cast<const EffectModule*>(GetWindowLongPtrA(window, DWLP_USER));
+  if (module != nullptr && !settingsOrigin.running.load(std::memory_order_relaxed)) {
+    storeUserChanges(module);
+  }
   return FALSE;
 }
 
@@ -144,47 +185,72 @@ INT_PTR onVScroll(HWND window, HWND slider) {
   return FALSE;
 }
 
+void openSettingsWindow(EffectModule* module) {
+  // A preferences page calls `configure` on a library it has just loaded, without `initialise`:
+  // the window must show the user's settings, not the zeros the library starts with.
+  if (!settingsOrigin.initialised.load(std::memory_order_relaxed)) {
+    loadSettings(module);
+  }
+  registerSliderClassIfMissing(module->instance);
+  // Held before the window exists, so that no moment of its life is without the reference.
+  holdLibrary();
+  HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID),
+                                   module->parentWindow, settingsDialogProc,
+                                   reinterpret_cast<LPARAM>(module));
+  effectState.settingsWindow.store(window, std::memory_order_relaxed);
+  if (window != nullptr) {
+    ShowWindow(window, SW_SHOW);
+  }
+}
+
 }  // namespace
 
 void releaseLibraryOnceWindowsClosed() {
-  if (heldLibrary == nullptr || anySettingsWindowOpen()) {
+  if (heldLibrary.load() == nullptr || anyWindowOpenOrOpening()) {
     return;
   }
-  FreeLibrary(heldLibrary);
-  heldLibrary = nullptr;
+  const HMODULE library = heldLibrary.exchange(nullptr);
+  if (library == nullptr) {
+    return;
+  }
+  // A `configure` on another thread may have begun opening a window since the look above: the
+  // reference goes back, to be given back by a later call.
+  if (anyWindowOpenOrOpening()) {
+    holdInstead(library);
+    return;
+  }
+  FreeLibrary(library);
 }
 
 void configure(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
-  if (isSettingsWindow(effectState.settingsWindow.load(std::memory_order_relaxed))) {
+  // Another `configure` is opening the window right now.
+  if (windowBeingOpened.exchange(true)) {
     return;
   }
-  // A preferences page calls `configure` on a library it has just loaded, without `initialise`:
-  // the window must show the user's settings, not the zeros the library starts with.
-  const bool beforeInitialise = !settingsOrigin.initialised.load(std::memory_order_relaxed);
-  if (beforeInitialise) {
-    loadSettings(module);
+  if (!isSettingsWindow(effectState.settingsWindow.load(std::memory_order_relaxed))) {
+    openSettingsWindow(module);
   }
-  registerSliderClassIfMissing(module->instance);
-  HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID),
-                                   module->parentWindow, settingsDialogProc, 0);
-  effectState.settingsWindow.store(window, std::memory_order_relaxed);
-  if (window == nullptr) {
-    return;
-  }
-  SetWindowLongPtrA(window, DWLP_USER, beforeInitialise ? storeOnClose : 0);
-  holdLibrary();
-  ShowWindow(window, SW_SHOW);
+  windowBeingOpened.store(false);
+}
+
+void showSettingsInEveryWindow() {
+  EnumWindows(askToShowSettings, 0);
 }
 
 INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      return onInitDialog(window);
+      return onInitDialog(window, lParam);
     case WM_COMMAND:
       return onCommand(window, reinterpret_cast<HWND>(lParam));
     case WM_VSCROLL:
       return onVScroll(window, reinterpret_cast<HWND>(lParam));
+    case WM_DESTROY:
+      return onDestroy(window);
+    case showSettingsMessage:
+      showSettings(window);
+      return TRUE;
     default:
       return FALSE;
   }

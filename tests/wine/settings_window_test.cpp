@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "plugin/names.h"
 #include "plugin_host.h"
 #include "settings_window/dialog_ids.h"
+#include "settings_window/slider_arithmetic.h"
 #include "tools/player_host/host_files.h"
 
 namespace {
@@ -370,6 +372,120 @@ TEST_F(SettingsWindow, ChangedSettingsReachTheFileAtQuitWithTheWindowLeftOpen) {
   EXPECT_TRUE(IsWindowVisible(window));
 }
 
+// ---- What the user sets is never lost -----------------------------------------------------------
+//
+// Players start and end the module around an open window in every order. Whatever the order, the
+// user's latest choice is what the mixer plays, what every open window shows and, once the module
+// is not running or `quit` has run, what the file holds. Each case starts from a file of 256/256
+// and nothing called.
+
+enum class Step {
+  configure,
+  configureOnPage,  // as a preferences page, which owns the window
+  initialise,
+  quit,
+  setAmountTo400,  // in the one window open
+  pressOk,
+  closePage,         // the page destroys its windows with itself, no OK
+  fileSaysAmount100  // another copy of the module, or a hand, changes the file
+};
+
+struct LifetimeCase {
+  const char* name;
+  std::vector<Step> steps;
+  int heardAmount;   // by the mixer, and shown by every open window
+  int storedAmount;  // in plugin.ini
+};
+
+void PrintTo(const LifetimeCase& lifetimeCase, std::ostream* out) {
+  *out << lifetimeCase.name;
+}
+
+using S = Step;
+const LifetimeCase lifetimeCases[] = {
+    {"SetBeforeInitialiseIsPlayedAndShown",
+     {S::configure, S::setAmountTo400, S::initialise},
+     400,
+     400},
+    {"SetWhileRunningSurvivesInitialiseAgain",
+     {S::initialise, S::configure, S::setAmountTo400, S::initialise},
+     400,
+     400},
+    {"WindowShowsTheFileInitialiseLoads",
+     {S::initialise, S::configure, S::fileSaysAmount100, S::initialise},
+     100,
+     100},
+    {"SetAfterQuitIsStoredAtOk",
+     {S::initialise, S::configure, S::quit, S::setAmountTo400, S::pressOk, S::initialise},
+     400,
+     400},
+    {"SetOnAPageIsStoredWhenThePageCloses",
+     {S::configureOnPage, S::setAmountTo400, S::closePage, S::initialise},
+     400,
+     400},
+    {"SetWhileRunningWaitsForQuit",
+     {S::initialise, S::configure, S::setAmountTo400, S::pressOk},
+     400,
+     256},
+};
+
+class UsersChoice : public SettingsWindow, public ::testing::WithParamInterface<LifetimeCase> {};
+
+TEST_P(UsersChoice, IsPlayedShownAndStored) {
+  writeTextFile(ini(), iniText(256, 256));
+  HWND page = createPlayerWindow();
+  for (Step step : GetParam().steps) {
+    std::vector<HWND> windows = settingsWindows();
+    switch (step) {
+      case Step::configure:
+        ASSERT_NE(openWindow(), nullptr);
+        break;
+      case Step::configureOnPage:
+        module->parentWindow = page;
+        ASSERT_NE(openWindow(), nullptr);
+        module->parentWindow = hostWindow;
+        break;
+      case Step::initialise:
+        ASSERT_EQ(module->initialise(module), 0);
+        break;
+      case Step::quit:
+        module->quit(module);
+        break;
+      case Step::setAmountTo400:
+        ASSERT_EQ(windows.size(), 1u);
+        moveSlider(windows.front(), AMOUNT_SLIDER_ID, sliderLargest - 400, TB_ENDTRACK);
+        break;
+      case Step::pressOk:
+        ASSERT_EQ(windows.size(), 1u);
+        pressOk(windows.front());
+        break;
+      case Step::closePage:
+        DestroyWindow(page);
+        break;
+      case Step::fileSaysAmount100:
+        writeTextFile(ini(), iniText(100, 256));
+        break;
+    }
+  }
+  DestroyWindow(page);
+  const int heard = GetParam().heardAmount;
+  const std::vector<std::int16_t> noise = noiseOverSilence(64);
+  for (int iValue = 0; iValue < 64; ++iValue) {
+    ASSERT_EQ(noise[iValue], scaledEntry(iValue, heard)) << "value " << iValue;
+  }
+  const Shown expected(sliderLargest - heard, 256,
+                       "Amount:\n" + std::to_string(heard * 100 / 256) + "%", "Speed:\n100%");
+  for (HWND window : settingsWindows()) {
+    EXPECT_EQ(shown(window), expected);
+  }
+  EXPECT_NE(readTextFile(ini()).find("vinyl_amount=" + std::to_string(GetParam().storedAmount)),
+            std::string::npos)
+      << readTextFile(ini());
+}
+
+INSTANTIATE_TEST_SUITE_P(InEveryOrder, UsersChoice, ::testing::ValuesIn(lifetimeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- Closing -----------------------------------------------------------------------------------
 
 TEST_F(SettingsWindow, CancelAndTheCheckBoxesChangeNothing) {
@@ -584,6 +700,121 @@ bool freeAfterQuit() {
   checks.expect(settingsWindows().empty(), "closed with its owner");
   callInAgainAndFree(dllPath, checks);
   return checks.passed;
+}
+
+// Hosts that give each request a thread of its own call in from several threads at once, each
+// thread serving its own messages. `calls` says which calls a thread makes, one after another.
+struct CallerThread {
+  EffectModule* module;
+  HANDLE start;  // every thread calls in at once when this is set
+  HANDLE stop;   // after which the thread serves its messages until this is set
+  HANDLE called;
+  std::vector<int> calls;  // 0 configure, 1 initialise, 2 quit
+  HANDLE thread = nullptr;
+};
+
+DWORD WINAPI callInAndServe(void* context) {
+  CallerThread& caller = *static_cast<CallerThread*>(context);
+  WaitForSingleObject(caller.start, INFINITE);
+  for (int call : caller.calls) {
+    if (call == 0) {
+      caller.module->configure(caller.module);
+    } else if (call == 1) {
+      caller.module->initialise(caller.module);
+    } else {
+      caller.module->quit(caller.module);
+    }
+  }
+  SetEvent(caller.called);
+  while (MsgWaitForMultipleObjects(1, &caller.stop, FALSE, INFINITE, QS_ALLINPUT) !=
+         WAIT_OBJECT_0) {
+    pumpMessages();
+  }
+  // The thread's windows close with it.
+  return 0;
+}
+
+// Starts one thread for each list of calls, all calling in at once, and returns once every call
+// has returned; the threads go on serving their windows until `endCallers`.
+std::vector<CallerThread> startCallers(EffectModule* module,
+                                       const std::vector<std::vector<int>>& callLists) {
+  HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::vector<CallerThread> callers;
+  for (const std::vector<int>& calls : callLists) {
+    callers.push_back({module, start, stop, CreateEventA(nullptr, TRUE, FALSE, nullptr), calls});
+  }
+  for (CallerThread& caller : callers) {
+    caller.thread = CreateThread(nullptr, 0, callInAndServe, &caller, 0, nullptr);
+  }
+  SetEvent(start);
+  for (CallerThread& caller : callers) {
+    WaitForSingleObject(caller.called, INFINITE);
+    CloseHandle(caller.called);
+  }
+  return callers;
+}
+
+void endCallers(std::vector<CallerThread>& callers) {
+  SetEvent(callers.front().stop);
+  for (CallerThread& caller : callers) {
+    WaitForSingleObject(caller.thread, INFINITE);
+    CloseHandle(caller.thread);
+  }
+  CloseHandle(callers.front().start);
+  CloseHandle(callers.front().stop);
+}
+
+// Bursts of `configure` from 2 to 8 threads, each after a window has opened and closed (so the
+// library's hold on itself is there to be given back): one window a burst, and the library stays
+// loaded. Then threads calling `configure`, `initialise` and `quit` at random. At the end the
+// host's own reference is the only one: its FreeLibrary unloads the library.
+bool threadsCallAtOnce() {
+  endChildOnAnyCrash();
+  ChildChecks checks;
+  TempFolder folder;
+  const std::string dllPath = folder.file("dsp_crackleton.dll");
+  HWND hostWindow = createPlayerWindow();
+  {
+    LoadedPlugin plugin;
+    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    EffectModule* module = plugin.module;
+    module->initialise(module);
+    for (int iBurst = 0; iBurst < 28; ++iBurst) {
+      const int threadCount = 2 + iBurst % 7;
+      std::vector<CallerThread> callers =
+          startCallers(module, std::vector<std::vector<int>>(threadCount, {0}));
+      const std::vector<HWND> windows = settingsWindows();
+      checks.expect(windows.size() == 1, "a burst of configure opens one window");
+      checks.expect(GetModuleHandleA(dllPath.c_str()) != nullptr, "the library stays loaded");
+      for (HWND window : windows) {
+        SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
+      }
+      endCallers(callers);
+    }
+    std::minstd_rand random(7);
+    for (int iRound = 0; iRound < 8; ++iRound) {
+      std::vector<std::vector<int>> callLists(8);
+      for (std::vector<int>& calls : callLists) {
+        for (int iCall = 0; iCall < 6; ++iCall) {
+          calls.push_back(static_cast<int>(random() % 3));
+        }
+      }
+      std::vector<CallerThread> callers = startCallers(module, callLists);
+      checks.expect(GetModuleHandleA(dllPath.c_str()) != nullptr, "the library stays loaded");
+      endCallers(callers);
+    }
+    checks.expect(settingsWindows().empty(), "the windows closed with their threads");
+    module->quit(module);
+  }
+  checks.expect(GetModuleHandleA(dllPath.c_str()) == nullptr,
+                "no reference left over or freed twice: the host's FreeLibrary unloads it");
+  DestroyWindow(hostWindow);
+  return checks.passed;
+}
+
+TEST(SettingsWindowUnloadDeathTest, HostsCallInFromManyThreadsAtOnce) {
+  EXPECT_EXIT(exitWith(threadsCallAtOnce()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SettingsWindowUnloadDeathTest, HostFreesTheLibraryRightAfterConfigure) {
