@@ -109,11 +109,14 @@ void loadSettings(const EffectModule* module) {
     amount = static_cast<std::int32_t>(
         GetPrivateProfileIntW(names.section, names.amountKey, defaultSetting, names.path));
   }
-  effectState.speed.store(speed, std::memory_order_relaxed);
-  effectState.amount.store(amount, std::memory_order_relaxed);
+  // A setting the user set whose store failed (the file was locked, say) is newer than the file.
+  if (!settingsOrigin.speedSetByUser.load(std::memory_order_relaxed)) {
+    effectState.speed.store(speed, std::memory_order_relaxed);
+  }
+  if (!settingsOrigin.amountSetByUser.load(std::memory_order_relaxed)) {
+    effectState.amount.store(amount, std::memory_order_relaxed);
+  }
   settingsOrigin.fileUnreadable.store(unreadable, std::memory_order_relaxed);
-  settingsOrigin.speedSetByUser.store(false, std::memory_order_relaxed);
-  settingsOrigin.amountSetByUser.store(false, std::memory_order_relaxed);
 }
 
 void storeSettings(const EffectModule* module) {

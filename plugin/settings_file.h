@@ -18,7 +18,7 @@ struct SettingsOrigin {
   // plugin.ini was there when the settings were last loaded but could not be read (another
   // program held it locked, say): the settings held are defaults, not the user's.
   std::atomic<bool> fileUnreadable;
-  // Set with a slider since the settings were last loaded or stored.
+  // Set with a slider and not stored since.
   std::atomic<bool> amountSetByUser;
   std::atomic<bool> speedSetByUser;
 };
@@ -26,7 +26,8 @@ struct SettingsOrigin {
 extern SettingsOrigin settingsOrigin;
 
 // Reads both settings from plugin.ini into `effectState`, 256 for a missing one, exactly as
-// `initialise` does, and touches nothing else of it.
+// `initialise` does, and touches nothing else of it. A setting the user has set and that is not
+// stored yet (its write failed) stays as the user set it.
 void loadSettings(const EffectModule* module);
 
 // Writes both settings to plugin.ini, as `quit` does once the module is initialised: both of

@@ -5,11 +5,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 
 #include "noise/noise_table.h"
 #include "plugin/names.h"
 #include "settings_window/dialog_ids.h"
+#include "settings_window/slider_arithmetic.h"
 #include "tools/dspval/hostile_audio.h"
 #include "tools/dspval/settings_timeline.h"
 #include "tools/player_host/host_files.h"
@@ -19,7 +21,6 @@ namespace {
 
 // "Плагины": a folder name that no Western code page can spell.
 const wchar_t* const unspellableFolderName = L"\u041f\u043b\u0430\u0433\u0438\u043d\u044b";
-constexpr std::int32_t sliderLargest = 512;
 // What the audio threads may keep of one session for explaining: 64 MiB of 16-bit values.
 constexpr std::int64_t valuesKeptPerSession = 32 << 20;
 
@@ -40,6 +41,7 @@ struct UsersValues {
 // The plug-in as it should behave, seen from outside.
 struct ModelModule {
   bool initialised = false;
+  bool running = false;  // between `initialise` and `quit`
   bool fileUnreadable = false;
   bool amountSetByUser = false;
   bool speedSetByUser = false;
@@ -49,23 +51,84 @@ struct ModelModule {
 
 struct SettingsWindow {
   HWND window;
-  bool storesOnClose;  // opened before any `initialise`
 };
 
 BOOL CALLBACK collectDialog(HWND window, LPARAM found) {
   char className[16] = "";
   GetClassNameA(window, className, sizeof className);
-  if (lstrcmpA(className, "#32770") == 0) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  if (lstrcmpA(className, "#32770") == 0 && processId == GetCurrentProcessId()) {
     reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
   }
   return TRUE;
 }
 
-std::vector<HWND> dialogsOfThisThread() {
-  std::vector<HWND> dialogs;
-  EnumThreadWindows(GetCurrentThreadId(), collectDialog, reinterpret_cast<LPARAM>(&dialogs));
-  return dialogs;
+// The dialogs of this thread, or of every thread of the process.
+std::vector<HWND> dialogs(bool everyThread = false) {
+  std::vector<HWND> found;
+  if (everyThread) {
+    EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&found));
+  } else {
+    EnumThreadWindows(GetCurrentThreadId(), collectDialog, reinterpret_cast<LPARAM>(&found));
+  }
+  return found;
 }
+
+std::vector<HWND> newDialogs(const std::vector<HWND>& known, bool everyThread = false) {
+  std::vector<HWND> opened;
+  for (HWND dialog : dialogs(everyThread)) {
+    if (std::find(known.begin(), known.end(), dialog) == known.end()) {
+      opened.push_back(dialog);
+    }
+  }
+  return opened;
+}
+
+// Threads that each call `configure` once, all at once, as a host that gives every request a
+// thread of its own; each then serves its messages, and so its window, until they are ended.
+class ConfigureThreads {
+ public:
+  ConfigureThreads(EffectModule* module, int count) : module_(module) {
+    for (int iThread = 0; iThread < count; ++iThread) {
+      threads_.push_back(CreateThread(nullptr, 0, configureAndServe, this, 0, nullptr));
+    }
+    SetEvent(start_);
+    while (configured_.load() < count) {
+      Sleep(1);
+    }
+  }
+  ~ConfigureThreads() {
+    SetEvent(stop_);
+    WaitForMultipleObjects(static_cast<DWORD>(threads_.size()), threads_.data(), TRUE, INFINITE);
+    for (HANDLE thread : threads_) {
+      CloseHandle(thread);
+    }
+    CloseHandle(start_);
+    CloseHandle(stop_);
+  }
+  ConfigureThreads(const ConfigureThreads&) = delete;
+  ConfigureThreads& operator=(const ConfigureThreads&) = delete;
+
+ private:
+  static DWORD WINAPI configureAndServe(void* context) {
+    auto& threads = *static_cast<ConfigureThreads*>(context);
+    WaitForSingleObject(threads.start_, INFINITE);
+    threads.module_->configure(threads.module_);
+    ++threads.configured_;
+    while (MsgWaitForMultipleObjects(1, &threads.stop_, FALSE, INFINITE, QS_ALLINPUT) !=
+           WAIT_OBJECT_0) {
+      pumpMessages();
+    }
+    return 0;
+  }
+
+  EffectModule* module_;
+  HANDLE start_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> configured_{0};
+  std::vector<HANDLE> threads_;
+};
 
 // The file's lines, each with its line end.
 std::vector<std::string> linesOf(const std::string& text) {
@@ -166,6 +229,7 @@ class Session {
   void callInitialise();
   void callQuit();
   void callConfigure();
+  void configureFromThreads();
   void openPreferencesPage();
   void moveSlider();
   void pressOk();
@@ -183,11 +247,17 @@ class Session {
   // The model.
   void modelStartsAfresh();
   void modelLoadsSettings();
-  void modelStoresSettings(const char* after);
+  // What `quit` stores while the module runs.
+  void modelStoresSettings(const char* after, bool fileLocked = false);
+  // What the module stores before `initialise` reads the file and as a window closes while it is
+  // not running: what the user has set and is not stored yet.
+  void modelStoresUserChanges(const char* after, bool fileLocked = false);
+  void modelStores(const char* after, bool everything, bool fileLocked);
+  void windowClosed(HWND window, const char* how);
   // Ends a change of the timeline with what the model now holds.
   void settle();
 
-  void checkWindowShowsHeldSettings(HWND window);
+  void checkWindowShowsHeldSettings(HWND window, const char* when);
   void checkFile(const char* after);
   void checkUnloaded();
   void fail(const std::string& what);
@@ -353,6 +423,7 @@ void Session::chooseAndTakeAction() {
     actions.push_back({&Session::callQuit, "quit"});
     actions.push_back({&Session::callConfigure, "configure"});
     actions.push_back({&Session::callConfigure, "configure"});
+    actions.push_back({&Session::configureFromThreads, "configure"});
     actions.push_back({&Session::freeForPlayer, "free"});
     actions.push_back({&Session::mixOnMainThread, "process"});
     actions.push_back({audio_.running() ? &Session::stopAudio : &Session::startAudio,
@@ -417,26 +488,33 @@ void Session::callInitialise() {
   timeline_.beginChange();
   ++totals_.hostCalls;
   const std::int32_t result = player_.module->initialise(player_.module);
-  if (lock != INVALID_HANDLE_VALUE) {
+  const bool locked = lock != INVALID_HANDLE_VALUE;
+  if (locked) {
     CloseHandle(lock);
   }
   if (result != 0) {
     fail("initialise returned " + std::to_string(result));
   }
+  modelStoresUserChanges("initialise", locked);
   modelLoadsSettings();
   model_.held.wrapLimit = fullWrapLimit;
   model_.recordedWindow = nullptr;
   model_.initialised = true;
+  model_.running = true;
   settle();
+  for (const SettingsWindow& open : windows_) {
+    checkWindowShowsHeldSettings(open.window, "after initialise");
+  }
 }
 
 void Session::callQuit() {
   ++totals_.hostCalls;
   player_.module->quit(player_.module);
-  if (model_.initialised) {
+  if (model_.running) {
+    model_.running = false;
     modelStoresSettings("quit");
   } else {
-    checkFile("quit before any initialise");
+    modelStoresUserChanges("quit while the module was not running");
   }
 }
 
@@ -448,7 +526,7 @@ void Session::configure(EffectModule* module) {
   const bool opens = model_.recordedWindow == nullptr || !IsWindow(model_.recordedWindow);
   const bool loads = opens && !model_.initialised;
   HANDLE lock = lockIfLoading(loads);
-  const std::vector<HWND> known = dialogsOfThisThread();
+  const std::vector<HWND> known = dialogs();
   timeline_.beginChange();
   ++totals_.hostCalls;
   module->configure(module);
@@ -459,12 +537,7 @@ void Session::configure(EffectModule* module) {
     modelLoadsSettings();
   }
   settle();
-  std::vector<HWND> opened;
-  for (HWND dialog : dialogsOfThisThread()) {
-    if (std::find(known.begin(), known.end(), dialog) == known.end()) {
-      opened.push_back(dialog);
-    }
-  }
+  const std::vector<HWND> opened = newDialogs(known);
   if (opened.size() != (opens ? 1u : 0u)) {
     fail("configure opened " + std::to_string(opened.size()) + " windows where " +
          (opens ? "one" : "none") + " should open");
@@ -474,10 +547,49 @@ void Session::configure(EffectModule* module) {
     return;
   }
   ++totals_.windows;
-  windows_.push_back({opened.front(), loads});
+  windows_.push_back({opened.front()});
   model_.recordedWindow = opened.front();
   if (knowsThisPlugin()) {
-    checkWindowShowsHeldSettings(opened.front());
+    checkWindowShowsHeldSettings(opened.front(), "as it opened");
+  }
+}
+
+// As `configure`, but from several threads at once: one window at most opens, on one of them, and
+// OK closes it there; the library holds itself once, however many threads raced to open it.
+void Session::configureFromThreads() {
+  const int threadCount = 2 + static_cast<int>(random_() % 7);
+  trail_.back() += " from " + std::to_string(threadCount) + " threads at once";
+  const bool opens = model_.recordedWindow == nullptr || !IsWindow(model_.recordedWindow);
+  const bool loads = opens && !model_.initialised;
+  HANDLE lock = lockIfLoading(loads);
+  const std::vector<HWND> known = dialogs(true);
+  timeline_.beginChange();
+  totals_.hostCalls += threadCount;
+  ConfigureThreads threads(player_.module, threadCount);
+  if (lock != INVALID_HANDLE_VALUE) {
+    CloseHandle(lock);
+  }
+  if (loads) {
+    modelLoadsSettings();
+  }
+  settle();
+  const std::vector<HWND> opened = newDialogs(known, true);
+  for (HWND window : opened) {
+    if (knowsThisPlugin()) {
+      checkWindowShowsHeldSettings(window, "as it opened");
+    }
+    ++totals_.windows;
+    ++totals_.okPresses;
+    SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    if (IsWindow(window)) {
+      fail("OK did not close a settings window opened on another thread");
+    }
+    windowClosed(window, "OK in a window of another thread");
+  }
+  if (opened.size() != (opens ? 1u : 0u)) {
+    fail("configure from " + std::to_string(threadCount) + " threads at once opened " +
+         std::to_string(opened.size()) + " windows where " + (opens ? "one" : "none") +
+         " should open");
   }
 }
 
@@ -557,11 +669,16 @@ void Session::pressOk() {
       return;
     }
   }
-  if (model_.recordedWindow == pressed.window) {
+  windowClosed(pressed.window, "OK");
+}
+
+// Closed while the module is not running, a window stores what the user set.
+void Session::windowClosed(HWND window, const char* how) {
+  if (model_.recordedWindow == window) {
     model_.recordedWindow = nullptr;
   }
-  if (pressed.storesOnClose) {
-    modelStoresSettings("OK in a window opened before initialise");
+  if (!model_.running) {
+    modelStoresUserChanges((std::string(how) + " while the module was not running").c_str());
   }
 }
 
@@ -591,6 +708,7 @@ void Session::finish() {
   }
   for (const SettingsWindow& left : windows_) {
     DestroyWindow(left.window);
+    windowClosed(left.window, "a window destroyed by the host");
   }
   windows_.clear();
   if (player_.module != nullptr) {
@@ -611,24 +729,41 @@ void Session::modelStartsAfresh() {
   settle();
 }
 
+// A setting the user set that could not be stored yet stays as the user set it.
 void Session::modelLoadsSettings() {
-  model_.amountSetByUser = model_.speedSetByUser = false;
   model_.fileUnreadable =
       condition_ == FileCondition::lockedWhileLoading || condition_ == FileCondition::directory;
   const bool read = condition_ == FileCondition::normal || condition_ == FileCondition::readOnly;
-  model_.held.speed = read ? usersValues_.speed.value : defaultSetting;
-  model_.held.amount = read ? usersValues_.amount.value : defaultSetting;
+  const auto loaded = [read](const StoredValue& stored) {
+    return read && stored.present ? stored.value : defaultSetting;
+  };
+  if (!model_.speedSetByUser) {
+    model_.held.speed = loaded(usersValues_.speed);
+  }
+  if (!model_.amountSetByUser) {
+    model_.held.amount = loaded(usersValues_.amount);
+  }
 }
 
-void Session::modelStoresSettings(const char* after) {
-  const bool writable =
-      condition_ != FileCondition::readOnly && condition_ != FileCondition::directory;
+void Session::modelStoresSettings(const char* after, bool fileLocked) {
+  modelStores(after, !model_.fileUnreadable, fileLocked);
+}
+
+void Session::modelStoresUserChanges(const char* after, bool fileLocked) {
+  modelStores(after, false, fileLocked);
+}
+
+void Session::modelStores(const char* after, bool everything, bool fileLocked) {
+  const bool writable = !fileLocked && condition_ != FileCondition::readOnly &&
+                        condition_ != FileCondition::directory;
   if (writable) {
-    if (!model_.fileUnreadable || model_.speedSetByUser) {
+    if (everything || model_.speedSetByUser) {
       usersValues_.speed = {true, std::to_string(model_.held.speed), model_.held.speed};
+      model_.speedSetByUser = false;
     }
-    if (!model_.fileUnreadable || model_.amountSetByUser) {
+    if (everything || model_.amountSetByUser) {
       usersValues_.amount = {true, std::to_string(model_.held.amount), model_.held.amount};
+      model_.amountSetByUser = false;
     }
     if (condition_ == FileCondition::missing &&
         (usersValues_.speed.present || usersValues_.amount.present)) {
@@ -642,7 +777,7 @@ void Session::settle() {
   timeline_.endChange(model_.held);
 }
 
-void Session::checkWindowShowsHeldSettings(HWND window) {
+void Session::checkWindowShowsHeldSettings(HWND window, const char* when) {
   for (auto [sliderId, setting, name] : {std::tuple{AMOUNT_SLIDER_ID, model_.held.amount, "amount"},
                                          std::tuple{SPEED_SLIDER_ID, model_.held.speed, "speed"}}) {
     const auto shown =
@@ -650,8 +785,8 @@ void Session::checkWindowShowsHeldSettings(HWND window) {
     const auto expected = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(std::int64_t{sliderLargest} - setting, 0, sliderLargest));
     if (shown != expected) {
-      fail(std::string("the settings window opened with the ") + name + " slider at " +
-           std::to_string(shown) + " where the user's " + name + " of " + std::to_string(setting) +
+      fail(std::string("the settings window ") + when + " showed the " + name + " slider at " +
+           std::to_string(shown) + " where the held " + name + " of " + std::to_string(setting) +
            " puts it at " + std::to_string(expected));
     }
   }
