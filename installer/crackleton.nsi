@@ -12,7 +12,9 @@
 ; (SetDateSave off) and the script uses no build date.
 ;
 ; Exit codes: 0 done; 1 cancelled by the user; 3 the folder has no Plugins folder; 4 the player
-; is running. In the last two cases nothing has been written.
+; is running. In the last two cases nothing has been written. The uninstaller's: 0 done; 4 the
+; player is running, nothing removed; 5 the plug-in was removed but its settings could not be taken
+; out of plugin.ini, which is left byte for byte as it was.
 
 Unicode true
 
@@ -28,6 +30,11 @@ Unicode true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Crackleton"
 !define EXIT_NOT_PLAYER_FOLDER 3
 !define EXIT_PLAYER_RUNNING 4
+!define EXIT_SETTINGS_KEPT 5
+; ReplaceFileW's and MoveFileExW's flags.
+!define REPLACEFILE_IGNORE_MERGE_ERRORS 2
+!define MOVEFILE_REPLACE_EXISTING 1
+!define MOVEFILE_WRITE_THROUGH 8
 
 Name "${PRODUCT} ${VERSION_SHORT}"
 Caption "${PRODUCT} ${VERSION_SHORT} for Winamp"
@@ -155,13 +162,6 @@ Function un.onInit
   Call un.WaitForPlayerToClose
 FunctionEnd
 
-Section Uninstall
-  Delete "$INSTDIR\dsp_crackleton.dll"
-  Call un.RemoveSettingsSection
-  Delete "$INSTDIR\${UNINSTALLER}"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
-SectionEnd
-
 ; Removing our section from plugin.ini.
 ;
 ; The file is shared with every other plug-in of the player. The profile API could delete the
@@ -175,12 +175,19 @@ SectionEnd
 ;   matched without regard to case;
 ; - a UTF-8 byte-order mark is not part of the first line.
 ; Our section is its header line and every line up to the next header, or the end of the file.
-; Lines are read a byte at a time, so neither their length nor their bytes matter. The file is
-; rewritten in place, never deleted, and only when our section was there.
+; Lines are read a byte at a time, so neither their length nor their bytes matter.
+;
+; The copy without our section is written beside the file, every step checked, and only a whole
+; copy replaces it, in one step that keeps the file's attributes and security. Whatever fails (a
+; full disk, a folder where the copy goes, a program holding the file, the uninstaller stopped
+; half way), the shared file is left as it was, never emptied or cut short, and the uninstaller
+; says so.
 
 Var iniPath
+Var iniNew
 Var iniIn
 Var iniOut
+Var writeFailed
 Var iniByte
 Var lineStart
 Var lineEnd
@@ -196,12 +203,15 @@ Var ourSectionsFound
 ; Only names about as long as ours can be ours; longer ones are not kept.
 !define HEADER_TEXT_LIMIT 64
 
-; Copies bytes from $iniIn to $iniOut until $iniIn reaches offset $0.
+; Copies bytes from $iniIn to $iniOut until $iniIn reaches offset $0; a failed write sets
+; $writeFailed.
 Function un.CopyBytesUpTo
   FileSeek $iniIn 0 CUR $1
   ${DoWhile} $1 < $0
     FileReadByte $iniIn $iniByte
+    ClearErrors
     FileWriteByte $iniOut $iniByte
+    ${IfThen} ${Errors} ${|} StrCpy $writeFailed 1 ${|}
     IntOp $1 $1 + 1
   ${Loop}
 FunctionEnd
@@ -263,19 +273,26 @@ Function un.ReadLine
   ${Loop}
 FunctionEnd
 
+; Takes our section out of $iniPath, if it is there.
 Function un.RemoveSettingsSection
-  StrCpy $iniPath "$INSTDIR\plugin.ini"
   ${IfNot} ${FileExists} $iniPath
     Return
   ${EndIf}
   ClearErrors
   FileOpen $iniIn $iniPath r
   ${If} ${Errors}
-    DetailPrint "Could not read $iniPath: the settings stay in it."
-    Return
+    StrCpy $0 "it could not be read"
+    Goto kept
   ${EndIf}
-  InitPluginsDir
-  FileOpen $iniOut "$PLUGINSDIR\plugin.ini" w
+  StrCpy $iniNew "$iniPath.crackleton-new"
+  ClearErrors
+  FileOpen $iniOut $iniNew w
+  ${If} ${Errors}
+    FileClose $iniIn
+    StrCpy $0 "$iniNew could not be written"
+    Goto kept
+  ${EndIf}
+  StrCpy $writeFailed 0
 
   ; A byte-order mark goes through as it is.
   FileReadByte $iniIn $0
@@ -311,20 +328,50 @@ Function un.RemoveSettingsSection
   ${Loop}
   FileClose $iniIn
   FileClose $iniOut
-  ${IfThen} $ourSectionsFound = 0 ${|} Return ${|}
-
-  ; Written back into the same file, which keeps its attributes and its place.
-  ClearErrors
-  FileOpen $iniOut $iniPath w
-  ${If} ${Errors}
-    DetailPrint "Could not write $iniPath: the settings stay in it."
+  ${If} $ourSectionsFound = 0
+    Delete $iniNew
     Return
   ${EndIf}
-  FileOpen $iniIn "$PLUGINSDIR\plugin.ini" r
-  FileSeek $iniIn 0 END $0
-  FileSeek $iniIn 0 SET
-  Call un.CopyBytesUpTo
-  FileClose $iniIn
-  FileClose $iniOut
+  ${If} $writeFailed = 1
+    Delete $iniNew
+    StrCpy $0 "$iniNew could not be written whole"
+    Goto kept
+  ${EndIf}
+
+  ; ReplaceFileW keeps the original's attributes and security. Where it cannot (some file
+  ; systems), a plain move over it, written through before it returns; either way readers see
+  ; the old file or the new one, whole.
+  System::Call 'kernel32::ReplaceFileW(w "$iniPath", w "$iniNew", p 0, \
+i ${REPLACEFILE_IGNORE_MERGE_ERRORS}, p 0, p 0) i .r0'
+  ${If} $0 = 0
+    System::Call 'kernel32::MoveFileExW(w "$iniNew", w "$iniPath", \
+i ${MOVEFILE_REPLACE_EXISTING}|${MOVEFILE_WRITE_THROUGH}) i .r0'
+  ${EndIf}
+  ${If} $0 = 0
+    ; A failed ReplaceFileW can leave the new copy alone in place of the file: then it is the
+    ; file, under its own name.
+    ${IfNot} ${FileExists} $iniPath
+      StrCpy $0 "it is now $iniNew, without them"
+      Goto kept
+    ${EndIf}
+    Delete $iniNew
+    StrCpy $0 "it could not be replaced"
+    Goto kept
+  ${EndIf}
   DetailPrint "Removed the plug-in's settings from $iniPath."
+  Return
+
+  kept:
+  DetailPrint "The plug-in's settings stay in $iniPath: $0."
+  MessageBox MB_OK|MB_ICONEXCLAMATION "The plug-in is removed, but its settings could not be \
+taken out of $iniPath ($0). The file is left as it was." /SD IDOK
+  SetErrorLevel ${EXIT_SETTINGS_KEPT}
 FunctionEnd
+
+Section Uninstall
+  Delete "$INSTDIR\dsp_crackleton.dll"
+  StrCpy $iniPath "$INSTDIR\plugin.ini"
+  Call un.RemoveSettingsSection
+  Delete "$INSTDIR\${UNINSTALLER}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+SectionEnd

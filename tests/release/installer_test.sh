@@ -141,11 +141,24 @@ check "/D= puts the DLL into C:\\OtherPlayer\\Plugins" \
 check "and nothing into the folder the registry names" test ! -e "$player/dsp_crackleton.dll"
 check_registered UninstallString '"C:\OtherPlayer\Plugins\Uninstall Crackleton.exe"'
 printf '%s\r\n' "[Tallowick's Crackleton v1.0]" vinyl_speed=300 vinyl_amount=20 >"$other_player/plugin.ini"
+
+# Where the copy without our section cannot be written (here a folder of its name; a full disk
+# alike), the shared file stays whole. Run in place (_?=) for its exit code.
+cp "$other_player/plugin.ini" "$work/other-before.ini"
+mkdir "$other_player/plugin.ini.crackleton-new"
+exits 5 "uninstall where the copy cannot be written" \
+  "$other_player/Uninstall Crackleton.exe" /S '_?=C:\OtherPlayer\Plugins'
+check "plugin.ini stays byte for byte" cmp -s "$work/other-before.ini" "$other_player/plugin.ini"
+check "the DLL is removed all the same" test ! -e "$other_player/dsp_crackleton.dll"
+rmdir "$other_player/plugin.ini.crackleton-new"
+exits 0 "silent install there again" "$installer" /S '/D=C:\OtherPlayer'
+
 uninstall_as_registered
 check "uninstalled there, plugin.ini with only our section stays, empty" \
   test -f "$other_player/plugin.ini" -a ! -s "$other_player/plugin.ini"
-check "and the uninstaller and the DLL are gone" \
-  test ! -e "$other_player/dsp_crackleton.dll" -a ! -e "$other_player/Uninstall Crackleton.exe"
+check "and the uninstaller, the DLL and the copy are gone" \
+  test ! -e "$other_player/dsp_crackleton.dll" -a ! -e "$other_player/Uninstall Crackleton.exe" \
+  -a ! -e "$other_player/plugin.ini.crackleton-new"
 
 # With no folder recorded, the player's own default: where 32-bit programs go.
 default_player=$drive/Program\ Files\ \(x86\)/Winamp/Plugins
