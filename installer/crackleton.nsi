@@ -368,9 +368,31 @@ taken out of $iniPath ($0). The file is left as it was." /SD IDOK
   SetErrorLevel ${EXIT_SETTINGS_KEPT}
 FunctionEnd
 
+; Where the plug-in keeps its settings when the player's folder cannot be written: plugin.ini in
+; the Plugins folder of the player's own settings folder. The player's paths.ini, beside
+; winamp.exe, can name that folder ("inidir", {26} standing for the user's Application Data); by
+; default it is Winamp in the user's Application Data.
+Var playerSettingsFolder
+Function un.FindPlayerSettingsFolder
+  StrCpy $playerSettingsFolder "$APPDATA\Winamp"
+  ReadINIStr $0 "$INSTDIR\..\paths.ini" "Winamp" "inidir"
+  StrCpy $1 $0 4
+  StrCpy $2 $0 1
+  ${If} $1 == "{26}"
+    StrCpy $0 $0 "" 4
+    StrCpy $playerSettingsFolder "$APPDATA$0"
+  ${ElseIf} $0 != ""
+  ${AndIf} $2 != "{"
+    StrCpy $playerSettingsFolder $0
+  ${EndIf}
+FunctionEnd
+
 Section Uninstall
   Delete "$INSTDIR\dsp_crackleton.dll"
   StrCpy $iniPath "$INSTDIR\plugin.ini"
+  Call un.RemoveSettingsSection
+  Call un.FindPlayerSettingsFolder
+  StrCpy $iniPath "$playerSettingsFolder\Plugins\plugin.ini"
   Call un.RemoveSettingsSection
   Delete "$INSTDIR\${UNINSTALLER}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -25,3 +25,31 @@ bool settingsPathBeside(const wchar_t* libraryFileName, wchar_t* path, std::size
   }
   return true;
 }
+
+bool playerSettingsPaths(const wchar_t* playerFolder, wchar_t* pluginsFolder, wchar_t* path,
+                         std::size_t capacity) {
+  static const wchar_t pluginsName[] = L"\\Plugins";
+  std::size_t folderLength = std::wcslen(playerFolder);
+  // "C:\Winamp\" names the folder "C:\Winamp" does.
+  while (folderLength > 0 && playerFolder[folderLength - 1] == L'\\') {
+    --folderLength;
+  }
+  const std::size_t pluginsLength = folderLength + std::wcslen(pluginsName);
+  const std::size_t fileNameLength = std::strlen(settingsFileName);
+  if (capacity == 0) {
+    return false;
+  }
+  if (pluginsLength + 1 + fileNameLength + 1 > capacity) {
+    pluginsFolder[0] = L'\0';
+    path[0] = L'\0';
+    return false;
+  }
+  std::wmemcpy(pluginsFolder, playerFolder, folderLength);
+  std::wcscpy(pluginsFolder + folderLength, pluginsName);
+  std::wmemcpy(path, pluginsFolder, pluginsLength);
+  path[pluginsLength] = L'\\';
+  for (std::size_t iChar = 0; iChar <= fileNameLength; ++iChar) {
+    path[pluginsLength + 1 + iChar] = static_cast<wchar_t>(settingsFileName[iChar]);
+  }
+  return true;
+}

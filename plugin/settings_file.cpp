@@ -1,4 +1,4 @@
-// Loading and storing the two settings in plugin.ini beside the library.
+// Loading and storing the two settings in plugin.ini (which one: plugin/settings_place.h).
 //
 // Every call goes through the profile API's wide forms: a library in a folder that the ANSI code
 // page cannot spell (Cyrillic on a Western system, say) gets its name back with question marks
@@ -11,7 +11,7 @@
 #include "plugin/effect_state.h"
 #include "plugin/module.h"
 #include "plugin/names.h"
-#include "plugin/path_beside_library.h"
+#include "plugin/settings_place.h"
 #include "settings_window/window.h"
 
 SettingsOrigin settingsOrigin{};
@@ -21,7 +21,7 @@ namespace {
 // The section and key names as the wide profile calls take them. The section is the module's
 // description, 8-bit text in the ANSI code page.
 struct ProfileNames {
-  wchar_t path[MAX_PATH];
+  SettingsFiles files;
   wchar_t section[128];
   wchar_t speedKey[16];
   wchar_t amountKey[16];
@@ -33,8 +33,18 @@ bool widen(const char* text, wchar_t (&wide)[capacity]) {
 }
 
 bool profileNamesFor(const EffectModule* module, ProfileNames& names) {
-  return settingsPath(module, names.path) && widen(module->description, names.section) &&
+  settingsFiles(module, names.files);
+  return names.files.written[0] != L'\0' && widen(module->description, names.section) &&
          widen(speedKey, names.speedKey) && widen(amountKey, names.amountKey);
+}
+
+// Whether the written file is the player's and holds no section of ours yet: then the settings
+// are read from plugin.ini beside the library, where they were kept before (or an administrator
+// set them).
+bool readBesideLibrary(const ProfileNames& names) {
+  wchar_t firstLine[4];
+  return lstrcmpiW(names.files.written, names.files.besideLibrary) != 0 &&
+         GetPrivateProfileSectionW(names.section, firstLine, 4, names.files.written) == 0;
 }
 
 // A file that is there but will not open for reading (locked by another program, a folder of
@@ -54,7 +64,7 @@ bool existsButCannotBeRead(const wchar_t* path) {
 bool writeValue(const ProfileNames& names, const wchar_t* key, std::int32_t value) {
   wchar_t text[32];
   wsprintfW(text, L"%d", value);
-  return WritePrivateProfileStringW(names.section, key, text, names.path) != FALSE;
+  return WritePrivateProfileStringW(names.section, key, text, names.files.written) != FALSE;
 }
 
 // Writes `setting` when `everything` says so or the user has set it since it was last loaded or
@@ -72,8 +82,10 @@ void storeSetting(const ProfileNames& names, const wchar_t* key,
 }
 
 void writeSettings(const EffectModule* module, bool everything) {
+  const bool anySetByUser = settingsOrigin.speedSetByUser.load(std::memory_order_relaxed) ||
+                            settingsOrigin.amountSetByUser.load(std::memory_order_relaxed);
   ProfileNames names;
-  if (!profileNamesFor(module, names)) {
+  if ((!everything && !anySetByUser) || !profileNamesFor(module, names)) {
     return;
   }
   storeSetting(names, names.speedKey, effectState.speed, settingsOrigin.speedSetByUser, everything);
@@ -83,18 +95,6 @@ void writeSettings(const EffectModule* module, bool everything) {
 
 }  // namespace
 
-bool settingsPath(const EffectModule* module, wchar_t (&path)[MAX_PATH]) {
-  wchar_t libraryFileName[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(module->instance, libraryFileName, MAX_PATH);
-  // A name that fills the whole buffer may have been cut short, and older systems leave it
-  // unterminated: treat it like no name at all rather than guess at a directory.
-  if (length == 0 || length >= MAX_PATH) {
-    path[0] = L'\0';
-    return false;
-  }
-  return settingsPathBeside(libraryFileName, path, MAX_PATH);
-}
-
 void loadSettings(const EffectModule* module) {
   std::int32_t speed = defaultSetting;
   std::int32_t amount = defaultSetting;
@@ -103,11 +103,16 @@ void loadSettings(const EffectModule* module) {
   // Without a usable path the settings are as on a first run; the mixer and the settings window
   // cope with any value the file holds, so nothing is range-checked here.
   if (profileNamesFor(module, names)) {
-    unreadable = existsButCannotBeRead(names.path);
+    const wchar_t* path = names.files.written;
+    unreadable = existsButCannotBeRead(path);
+    if (!unreadable && readBesideLibrary(names)) {
+      path = names.files.besideLibrary;
+      unreadable = existsButCannotBeRead(path);
+    }
     speed = static_cast<std::int32_t>(
-        GetPrivateProfileIntW(names.section, names.speedKey, defaultSetting, names.path));
+        GetPrivateProfileIntW(names.section, names.speedKey, defaultSetting, path));
     amount = static_cast<std::int32_t>(
-        GetPrivateProfileIntW(names.section, names.amountKey, defaultSetting, names.path));
+        GetPrivateProfileIntW(names.section, names.amountKey, defaultSetting, path));
   }
   // A setting the user set whose store failed (the file was locked, say) is newer than the file.
   if (!settingsOrigin.speedSetByUser.load(std::memory_order_relaxed)) {

@@ -1,9 +1,7 @@
 #pragma once
 
-// The two settings in plugin.ini beside the library, and where the ones the module holds came
-// from, so that it never writes values over the user's stored ones that the user did not set.
-
-#include <windows.h>
+// The two settings in plugin.ini, and where the ones the module holds came from, so that it never
+// writes values over the user's stored ones that the user did not set.
 
 #include <atomic>
 
@@ -37,8 +35,3 @@ void storeSettings(const EffectModule* module);
 
 // Writes only the settings the user has set since they were last loaded or stored, if any.
 void storeUserChanges(const EffectModule* module);
-
-// Fills `path` with plugin.ini's full name beside the library that `module->instance` names.
-// Returns false, with `path` empty, when the library's own name cannot be had whole or the result
-// would not fit.
-bool settingsPath(const EffectModule* module, wchar_t (&path)[MAX_PATH]);

@@ -1,4 +1,5 @@
-// Where plugin.ini is looked for, given the library's own file name.
+// Where plugin.ini is looked for: beside the library, given its own file name, or in the player's
+// settings folder.
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,34 @@ TEST(SettingsPath, NeverWritesPastASmallBuffer) {
   EXPECT_EQ(tiny[3], L'#');
   EXPECT_FALSE(settingsPathBeside(L"C:\\x.dll", tiny, 0));
   EXPECT_EQ(tiny[0], L'\0');
+}
+
+// Where the library's folder cannot be written, the player names its settings folder.
+TEST(SettingsPath, InThePlayersSettingsFolder) {
+  const std::string fitting(260 - sizeof "\\Plugins\\plugin.ini", 'a');
+  const struct {
+    std::string folder;
+    std::string pluginsFolder;  // empty: does not fit
+  } cases[] = {
+      {"C:\\Users\\me\\AppData\\Roaming\\Winamp",
+       "C:\\Users\\me\\AppData\\Roaming\\Winamp\\Plugins"},
+      {"C:\\Winamp\\\\", "C:\\Winamp\\Plugins"},
+      {"C:\\", "C:\\Plugins"},
+      {fitting, fitting + "\\Plugins"},
+      {fitting + "a", ""},
+  };
+  for (const auto& [folder, pluginsFolder] : cases) {
+    SCOPED_TRACE(folder);
+    wchar_t plugins[pathLimit + 1];
+    wchar_t path[pathLimit + 1];
+    plugins[pathLimit] = path[pathLimit] = L'#';
+    EXPECT_EQ(playerSettingsPaths(wide(folder).c_str(), plugins, path, pathLimit),
+              !pluginsFolder.empty());
+    EXPECT_EQ(narrow(plugins), pluginsFolder);
+    EXPECT_EQ(narrow(path), pluginsFolder.empty() ? "" : pluginsFolder + "\\plugin.ini");
+    EXPECT_EQ(plugins[pathLimit], L'#');
+    EXPECT_EQ(path[pathLimit], L'#');
+  }
 }
 
 }  // namespace

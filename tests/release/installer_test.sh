@@ -121,6 +121,14 @@ printf -v others_after "[Tallowick's Crackleton v1.0 backup]\nvinyl_speed=1\n[La
 printf '%s%s%s' "$others_before" "$ours" "$others_after" >"$work/plugin.ini"
 printf '%s%s' "$others_before" "$others_after" >"$work/plugin-without-ours.ini"
 cp "$work/plugin.ini" "$player/plugin.ini"
+# The same in the player's own settings folder, where the plug-in keeps its settings when the
+# player's folder cannot be written: Winamp in the user's Application Data by default.
+wine cmd.exe /c echo %APPDATA%
+appdata=$(tr -d '\r' <"$work/out")
+players_settings=$drive/${appdata#C:\\}
+players_settings=${players_settings//\\//}/Winamp/Plugins
+mkdir -p "$players_settings"
+cp "$work/plugin.ini" "$players_settings/plugin.ini"
 
 exits 0 "reinstall over the install" "$installer" /S
 check "the reinstall leaves plugin.ini, our settings in it, byte for byte" \
@@ -133,6 +141,8 @@ check "it removes itself" test ! -e "$player/Uninstall Crackleton.exe"
 check "it removes its registration" not_registered
 check "plugin.ini loses our section, and keeps every other byte" \
   cmp -s "$work/plugin-without-ours.ini" "$player/plugin.ini"
+check "so does the one in the player's settings folder" \
+  cmp -s "$work/plugin-without-ours.ini" "$players_settings/plugin.ini"
 
 # /D= picks another folder; that player's plugin.ini holds our section only.
 exits 0 "silent install with /D=C:\\OtherPlayer" "$installer" /S '/D=C:\OtherPlayer'
