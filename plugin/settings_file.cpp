@@ -50,15 +50,8 @@ bool readBesideLibrary(const ProfileNames& names) {
 // A file that is there but will not open for reading (locked by another program, a folder of
 // that name, no right to read it) reads as all defaults: those are not the user's values.
 bool existsButCannotBeRead(const wchar_t* path) {
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return false;
-  }
-  const DWORD error = GetLastError();
-  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  const DWORD error = errorOpening(path, GENERIC_READ);
+  return error != 0 && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 bool writeValue(const ProfileNames& names, const wchar_t* key, std::int32_t value) {

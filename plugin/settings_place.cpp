@@ -46,16 +46,9 @@ bool folderTakesSettings(const wchar_t* path) {
   } else {
     CloseHandle(probeFile);
   }
-  HANDLE settings =
-      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (settings != INVALID_HANDLE_VALUE) {
-    CloseHandle(settings);
-    return true;
-  }
   // Held by another program for a moment is not unwritable.
-  const DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
+  const DWORD error = errorOpening(path, GENERIC_WRITE);
+  return error == 0 || error == ERROR_FILE_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
 }
 
 bool readable(const MEMORY_BASIC_INFORMATION& region) {
@@ -128,6 +121,16 @@ void pick(const EffectModule* module, SettingsFiles& files) {
 }
 
 }  // namespace
+
+DWORD errorOpening(const wchar_t* path, DWORD access) {
+  HANDLE file = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return GetLastError();
+  }
+  CloseHandle(file);
+  return 0;
+}
 
 void settingsFiles(const EffectModule* module, SettingsFiles& files) {
   if (pickState.load(std::memory_order_acquire) == published) {

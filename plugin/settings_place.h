@@ -27,3 +27,7 @@ constexpr UINT playerQueryTimeoutMilliseconds = 500;
 // `initialise` or `configure`); every later call gives the same. Picking leaves no file behind
 // and changes none; it may make the player's Plugins folder.
 void settingsFiles(const EffectModule* module, SettingsFiles& files);
+
+// Opens the existing file at `path` for `access`, sharing it all, and closes it at once: 0 when
+// it opened, else the system's error.
+DWORD errorOpening(const wchar_t* path, DWORD access);

@@ -647,16 +647,28 @@ void callInAgainAndFree(const std::string& dllPath, ChildChecks& checks) {
   checks.expect(GetModuleHandleA(dllPath.c_str()) == nullptr, "library unloaded at last");
 }
 
-// As a preferences page does: load, configure without initialise, free at once.
-bool freeRightAfterConfigure() {
-  endChildOnAnyCrash();
+// What every child case starts with: any crash ends it, and a copy of the library of its own to
+// load under a host window.
+struct ChildCase {
+  ChildCase() { endChildOnAnyCrash(); }
+  ~ChildCase() { DestroyWindow(hostWindow); }
+  void load(LoadedPlugin& plugin) {
+    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+  }
+
   ChildChecks checks;
   TempFolder folder;
   const std::string dllPath = folder.file("dsp_crackleton.dll");
   HWND hostWindow = createPlayerWindow();
+};
+
+// As a preferences page does: load, configure without initialise, free at once.
+bool freeRightAfterConfigure() {
+  ChildCase child;
+  ChildChecks& checks = child.checks;
   {
     LoadedPlugin plugin;
-    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    child.load(plugin);
     plugin.module->configure(plugin.module);
   }
   pumpMessages();
@@ -668,21 +680,17 @@ bool freeRightAfterConfigure() {
     pumpMessages();
     checks.expect(!IsWindow(windows.front()), "OK closes it");
   }
-  callInAgainAndFree(dllPath, checks);
-  DestroyWindow(hostWindow);
+  callInAgainAndFree(child.dllPath, checks);
   return checks.passed;
 }
 
 // As a player shutting down does: quit, free, and the window closes only with its owner.
 bool freeAfterQuit() {
-  endChildOnAnyCrash();
-  ChildChecks checks;
-  TempFolder folder;
-  const std::string dllPath = folder.file("dsp_crackleton.dll");
-  HWND hostWindow = createPlayerWindow();
+  ChildCase child;
+  ChildChecks& checks = child.checks;
   {
     LoadedPlugin plugin;
-    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    child.load(plugin);
     plugin.module->initialise(plugin.module);
     plugin.module->configure(plugin.module);
     plugin.module->quit(plugin.module);
@@ -695,10 +703,10 @@ bool freeAfterQuit() {
       useWindow(windows.front(), checks);
     }
   }
-  DestroyWindow(hostWindow);
+  DestroyWindow(child.hostWindow);
   pumpMessages();
   checks.expect(settingsWindows().empty(), "closed with its owner");
-  callInAgainAndFree(dllPath, checks);
+  callInAgainAndFree(child.dllPath, checks);
   return checks.passed;
 }
 
@@ -770,14 +778,12 @@ void endCallers(std::vector<CallerThread>& callers) {
 // loaded. Then threads calling `configure`, `initialise` and `quit` at random. At the end the
 // host's own reference is the only one: its FreeLibrary unloads the library.
 bool threadsCallAtOnce() {
-  endChildOnAnyCrash();
-  ChildChecks checks;
-  TempFolder folder;
-  const std::string dllPath = folder.file("dsp_crackleton.dll");
-  HWND hostWindow = createPlayerWindow();
+  ChildCase child;
+  ChildChecks& checks = child.checks;
+  const std::string& dllPath = child.dllPath;
   {
     LoadedPlugin plugin;
-    checks.expect(plugin.load(dllPath, hostWindow), "library loads");
+    child.load(plugin);
     EffectModule* module = plugin.module;
     module->initialise(module);
     for (int iBurst = 0; iBurst < 28; ++iBurst) {
@@ -809,7 +815,6 @@ bool threadsCallAtOnce() {
   }
   checks.expect(GetModuleHandleA(dllPath.c_str()) == nullptr,
                 "no reference left over or freed twice: the host's FreeLibrary unloads it");
-  DestroyWindow(hostWindow);
   return checks.passed;
 }
 
