@@ -7,8 +7,6 @@
 
 #include "noise/noise_table.h"
 
-struct EffectModule;
-
 // The largest magnitudes the mixer uses. Any amount or speed that reaches it (the settings file
 // can hold anything) is held inside these before the block is walked: within them no sum or
 // product can overflow, and the slider's 0..512 lies well inside.
@@ -35,9 +33,3 @@ std::int32_t startPositionWithin(std::int32_t position, const MixerSettings& set
 // Returns the position after the last value.
 std::int32_t mixNoise(const MixerSettings& settings, std::int32_t position, std::int16_t* values,
                       std::int64_t count);
-
-// Called by the player for every decoded block, on its audio thread. Mixes the noise into every
-// 16-bit value from `effectState`'s read position on, and leaves the position after the block
-// there for the next one. Blocks of any other sample width pass untouched. Returns `frames`.
-std::int32_t process(EffectModule* module, std::int16_t* samples, std::int32_t frames,
-                     std::int32_t bitsPerSample, std::int32_t channels, std::int32_t sampleRate);

@@ -2,9 +2,14 @@
 
 #include "plugin/module.h"
 
-#include "noise/mixer.h"
+#include <windows.h>
+
+#include <type_traits>
+
 #include "plugin/names.h"
-#include "settings_window/window.h"
+
+// The records spell the player's handles as <windows.h> does.
+static_assert(std::is_same<HWND, HWND__*>::value && std::is_same<HINSTANCE, HINSTANCE__*>::value);
 
 namespace {
 

@@ -1,17 +1,17 @@
 #pragma once
 
-// The library's whole surface towards the player: the exported header, the one module record
-// and the module's start and end, where the settings are loaded from and stored to plugin.ini.
+// The library's whole surface towards the player: the exported header, the one module record,
+// and the four callbacks the player calls through it, each with who calls it, on which thread
+// and in what order, and the file that defines it.
+//
+// Portable: the player's window and instance handles are spelt as <windows.h> spells them, so
+// that native tests can call `process` without it.
 
-#include <windows.h>
-
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 
-#include "plugin/effect_state.h"
-
+struct HWND__;
+struct HINSTANCE__;
 struct EffectModule;
 
 struct PluginHeader {
@@ -24,8 +24,8 @@ struct PluginHeader {
 // this very record.
 struct EffectModule {
   const char* description;
-  HWND parentWindow;
-  HINSTANCE instance;
+  HWND__* parentWindow;
+  HINSTANCE__* instance;
   void (*configure)(EffectModule* module);
   std::int32_t (*initialise)(EffectModule* module);
   std::int32_t (*process)(EffectModule* module, std::int16_t* samples, std::int32_t frames,
@@ -34,8 +34,6 @@ struct EffectModule {
   void (*quit)(EffectModule* module);
   void* context;  // never read or written by the library
 };
-
-static_assert(std::is_same<HWND, WindowHandle>::value, "EffectState keeps a real window handle");
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
 // Both records cross into the player: 32-bit fields, little-endian, no gaps.
@@ -49,7 +47,7 @@ static_assert(offsetof(EffectModule, description) == 0 &&
 #else
 static_assert(sizeof(PluginHeader) == 8 + 2 * sizeof(void*) &&
                   sizeof(EffectModule) == 8 * sizeof(void*),
-              "no gaps on a 64-bit test build either");
+              "no gaps on a 64-bit build either");
 #endif
 
 // The library's only export (pinned by dsp_crackleton.def). Always the same header.
@@ -59,13 +57,29 @@ EffectModule* moduleAt(std::int32_t index);
 
 // Called by the player on its main thread before the first `process`: stores what the user set
 // in a settings window since the settings were last loaded or stored, reads "vinyl_speed" and
-// "vinyl_amount" from plugin.ini beside the library, puts `effectState` in its starting state and
-// shows the settings it read in every open settings window. Always returns 0.
+// "vinyl_amount" from plugin.ini, puts `effectState` in its starting state and shows the settings
+// it read in every open settings window. Always returns 0. Defined in plugin/settings_file.cpp.
 std::int32_t initialise(EffectModule* module);
+
+// Called by the player for every decoded block, on its audio thread, between `initialise` and
+// `quit`. Mixes the noise into every 16-bit value from `effectState`'s read position on, and
+// leaves the position after the block there for the next one. Blocks of any other sample width
+// pass untouched. Returns `frames`. Defined in plugin/process.cpp.
+std::int32_t process(EffectModule* module, std::int16_t* samples, std::int32_t frames,
+                     std::int32_t bitsPerSample, std::int32_t channels, std::int32_t sampleRate);
+
+// Called by the player at any time after it has filled in the module's handles, on its main
+// thread or (some hosts) on a thread of its own whose message loop then serves the window. Opens
+// the settings window unless the one it last opened is still open, or another thread's
+// `configure` is opening one right now. Before any `initialise` it loads the stored settings
+// first. While the module is not running, what the user sets in a window is stored when the
+// window closes, by OK or with its owner or thread. Defined in settings_window/window.cpp.
+void configure(EffectModule* module);
 
 // Called by the player on its main thread when it is done with the module: writes both settings
 // back to plugin.ini (see `storeSettings`). A settings window that is still open stays open, and
 // what the user sets in it from now on is stored when it closes. When the module is not running
 // (before any `initialise` in this load of the library, or after `quit`) it holds no settings of
-// the user's but those set in a window, so it writes only those.
+// the user's but those set in a window, so it writes only those. Defined in
+// plugin/settings_file.cpp.
 void quit(EffectModule* module);

@@ -5,16 +5,6 @@
 
 #include <windows.h>
 
-struct EffectModule;
-
-// Called by the player at any time after it has filled in the module's handles, on its main
-// thread or (some hosts) on a thread of its own whose message loop then serves the window. Opens
-// the settings window unless the one it last opened is still open, or another thread's
-// `configure` is opening one right now. Before any `initialise` it loads the stored settings
-// first. While the module is not running, what the user sets in a window is stored when the
-// window closes, by OK or with its owner or thread.
-void configure(EffectModule* module);
-
 INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Writes both labels from the current settings.

@@ -14,6 +14,7 @@
 #include "noise/mixer.h"
 #include "noise/mixer_paths.h"
 #include "plugin/effect_state.h"
+#include "plugin/module.h"
 
 namespace {
 

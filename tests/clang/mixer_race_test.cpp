@@ -15,6 +15,7 @@
 
 #include "noise/mixer.h"
 #include "plugin/effect_state.h"
+#include "plugin/module.h"
 
 int main(int argumentCount, char** arguments) {
   const double seconds = argumentCount > 1 ? std::atof(arguments[1]) : 2;

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "noise/mixer_paths.h"
-#include "plugin/effect_state.h"
 
 namespace {
 

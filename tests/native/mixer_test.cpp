@@ -9,6 +9,7 @@
 
 #include "noise/mixer.h"
 #include "plugin/effect_state.h"
+#include "plugin/module.h"
 
 namespace {
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "noise/mixer.h"
-#include "plugin/effect_state.h"
 
 namespace {
 
