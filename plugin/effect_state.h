@@ -6,11 +6,6 @@
 
 #include "noise/noise_table.h"
 
-// The platform's window handle, spelt without a Windows header so that the portable mixer can
-// share this record; it is the very type <windows.h> calls HWND.
-struct HWND__;
-using WindowHandle = HWND__*;
-
 // The module's one process-wide state, all zero while the library is loaded and before
 // `initialise` runs. Players call into the module from several threads (the settings window and
 // `initialise` on the main thread, `process` on the audio thread), so every field is atomic;
@@ -22,7 +17,9 @@ struct EffectState {
   std::atomic<std::int32_t> speed;
   // The largest read position used before the position returns to 0.
   std::atomic<std::int32_t> wrapLimit;
-  std::atomic<WindowHandle> settingsWindow;
+  // The open settings window's handle, or 0; only the window's code gives it a meaning
+  // (settings_window/window.cpp).
+  std::atomic<std::uintptr_t> settingsWindow;
   // Read position in the table, 8 fractional bits.
   std::atomic<std::int32_t> position;
 };
@@ -36,9 +33,9 @@ void startEffectState(std::int32_t amount, std::int32_t speed);
 static_assert(sizeof(std::atomic<std::int32_t>) == 4 && alignof(std::atomic<std::int32_t>) == 4,
               "the fields stay plain aligned 32-bit values");
 static_assert(std::atomic<std::int32_t>::is_always_lock_free &&
-                  std::atomic<WindowHandle>::is_always_lock_free,
+                  std::atomic<std::uintptr_t>::is_always_lock_free,
               "the audio thread never takes a lock");
-static_assert(sizeof(std::atomic<WindowHandle>) == sizeof(WindowHandle));
+static_assert(sizeof(std::atomic<std::uintptr_t>) == sizeof(void*));
 static_assert(offsetof(EffectState, amount) == 0 && offsetof(EffectState, speed) == 4 &&
               offsetof(EffectState, wrapLimit) == 8);
 #if UINTPTR_MAX == 0xFFFFFFFFu

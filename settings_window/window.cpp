@@ -37,6 +37,22 @@ std::atomic<HMODULE> heldLibrary{nullptr};
 // A `configure` is between finding no window open and recording the one it opens.
 std::atomic<bool> windowBeingOpened{false};
 
+// The record of the open settings window: its handle, as `effectState` keeps it.
+HWND recordedWindow() {
+  return reinterpret_cast<HWND>(effectState.settingsWindow.load(std::memory_order_relaxed));
+}
+
+void recordWindow(HWND window) {
+  effectState.settingsWindow.store(reinterpret_cast<std::uintptr_t>(window),
+                                   std::memory_order_relaxed);
+}
+
+// Forgets the record only when it names `window`.
+void forgetRecordOf(HWND window) {
+  auto recorded = reinterpret_cast<std::uintptr_t>(window);
+  effectState.settingsWindow.compare_exchange_strong(recorded, 0, std::memory_order_relaxed);
+}
+
 // Asks a settings window to show the settings the module holds.
 constexpr UINT showSettingsMessage = WM_APP + 1;
 
@@ -152,8 +168,7 @@ INT_PTR onCommand(HWND window, HWND control) {
   if (control != GetDlgItem(window, OK_BUTTON_ID)) {
     return FALSE;
   }
-  HWND recorded = window;
-  effectState.settingsWindow.compare_exchange_strong(recorded, nullptr, std::memory_order_relaxed);
+  forgetRecordOf(window);
   DestroyWindow(window);
   return FALSE;
 }
@@ -197,7 +212,7 @@ void openSettingsWindow(EffectModule* module) {
   HWND window = CreateDialogParamA(module->instance, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID),
                                    module->parentWindow, settingsDialogProc,
                                    reinterpret_cast<LPARAM>(module));
-  effectState.settingsWindow.store(window, std::memory_order_relaxed);
+  recordWindow(window);
   if (window != nullptr) {
     ShowWindow(window, SW_SHOW);
   }
@@ -228,7 +243,7 @@ void configure(EffectModule* module) {
   if (windowBeingOpened.exchange(true)) {
     return;
   }
-  if (!isSettingsWindow(effectState.settingsWindow.load(std::memory_order_relaxed))) {
+  if (!isSettingsWindow(recordedWindow())) {
     openSettingsWindow(module);
   }
   windowBeingOpened.store(false);
