@@ -1,5 +1,29 @@
 # shellcheck shell=bash
-# Sourced by the scripts: what they share.
+# Sourced by the scripts and the test scripts: what they share.
+
+project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# The cross build of the product, its installer and its Windows tests.
+# shellcheck disable=SC2034 # for the scripts that source this
+windows_build=(-DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/mingw-i686.cmake")
+
+# build_in FOLDER TARGET [CMAKE ARGS...]: builds TARGET ("all" for everything) in FOLDER,
+# configured with the CMAKE ARGS the first time (later the build itself reruns CMake when a list
+# file changes), quietly, its output in FOLDER.log. On failure prints the errors and the log's
+# name, and exits.
+build_in() {
+  local folder=$1 target=$2 log=$1.log
+  shift 2
+  mkdir -p "$(dirname "$folder")"
+  if ! { { [ -f "$folder/CMakeCache.txt" ] && [ -f "$folder/Makefile" ]; } ||
+    cmake -S "$project_root" -B "$folder" -Wno-dev "$@"; } >"$log" 2>&1 ||
+    ! cmake --build "$folder" -j "$(nproc)" --target "$target" >>"$log" 2>&1; then
+    # Whatever the log holds, the last line names the build and the log.
+    { grep -E 'error|Error' "$log" || tail -n 20 "$log"; } | head -n 40 >&2 || true
+    echo "$(basename "$0"): the build in $folder failed; the whole log is $log" >&2
+    exit 1
+  fi
+}
 
 # The loader of 32-bit Wine, which runs the product's DLL, its tests and its installer.
 wine32_loader=/usr/lib/wine/wine

@@ -10,6 +10,7 @@ export CRACKLETON_WINDOWS_BUILD=$build
 work=$(mktemp -d "${TMPDIR:-/tmp}/crackleton-render-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$root/tests/checks.sh"
+. "$root/scripts/lib.sh"
 
 # The test's own copy of dsphost and the DLL, so that the plugin.ini it writes stays here.
 mkdir "$work/host"
@@ -23,8 +24,7 @@ find_reference() {
   [ -x "$reference" ] && return
   reference=$build/native-reference/bin/mix_reference
   [ -x "$reference" ] && return
-  { cmake -S "$root" -B "$build/native-reference" -Wno-dev &&
-    cmake --build "$build/native-reference" --target mix_reference -j "$(nproc)"; } >/dev/null
+  build_in "$build/native-reference" mix_reference
 }
 mix_reference() { "$reference" "$@"; }
 
