@@ -13,6 +13,7 @@
 namespace {
 
 constexpr std::int32_t valuesPerVector = 16;
+static_assert(isPowerOfTwo(valuesPerVector));
 
 // Up to this speed the entries of eight values in a row lie within sixteen entries side by side
 // (the first value's fraction, up to 255, plus seven steps, stays below 16 × 256), which one load
@@ -60,11 +61,9 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
                                              std::int16_t* values, std::int64_t count) {
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
-  // Pointers, not a 64-bit count, walk the block: the 32-bit build has few registers to spare.
   const std::int16_t* const end = values + count;
   const __m256i amount = _mm256_set1_epi32(settings.amount);
   if (speed == 256) {
-    // One entry per value: the run's entries lie side by side in the table.
     for (const std::int16_t* entries = table + (position >> 8); values != end;
          values += valuesPerVector, entries += valuesPerVector) {
       storeSixteen(values, mixEight(widened(entries), widened(values), amount),

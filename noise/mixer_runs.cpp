@@ -11,11 +11,12 @@ std::int32_t mixNoiseInRuns(const MixerSettings& settings, std::int32_t position
     return mixNoise(settings, position, values, count);
   }
   while (count > 0) {
-    // A 32-bit division: the 32-bit DLL would call a library routine for a 64-bit one.
+    // A 32-bit division, and a mask for the remainder: the 32-bit DLL would call a library
+    // routine for a 64-bit division or remainder.
     const std::int64_t runLength =
         speed == 0 ? count
                    : std::min<std::int64_t>(count, (settings.wrapLimit - position) / speed + 1);
-    const std::int64_t leftOver = runLength % valuesPerVector;
+    const std::int64_t leftOver = runLength & (valuesPerVector - 1);
     const std::int64_t inVectors = runLength - leftOver;
     mixRun(settings, position, values, inVectors);
     if (leftOver > 0) {

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr std::int32_t valuesPerVector = 8;
+static_assert(isPowerOfTwo(valuesPerVector));
 
 // The amount as this path multiplies by it: amount = 65,536 × high + low, low a signed 16-bit
 // number and, within the limits, high -1, 0 or 1. entry × low and entry × high are 16-bit
@@ -58,10 +59,8 @@ SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std:
   const Sse2Amount amount = sse2Amount(settings.amount);
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
-  // Pointers, not a 64-bit count, walk the block: the 32-bit build has few registers to spare.
   const std::int16_t* const end = values + count;
   if (speed == 256) {
-    // One entry per value: the run's entries lie side by side in the table.
     for (const std::int16_t* entries = table + (position >> 8); values != end;
          values += valuesPerVector, entries += valuesPerVector) {
       mixEightInPlace(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)), amount);

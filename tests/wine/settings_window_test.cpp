@@ -31,8 +31,8 @@ constexpr const char* windowCaption = "Crackleton v1.0";
 constexpr int checkBoxIds[] = {FAKE_SKIPPING_CHECK_BOX_ID, SWAYING_CHECK_BOX_ID,
                                NOISE_CHECK_BOX_ID};
 
-// The player registers the common controls at start-up; the library relies on that for the
-// slider class and registers nothing itself.
+// The player registers the common controls at start-up, as this environment does; the library
+// registers the slider class itself only for a host that has not.
 class CommonControlsRegistered : public ::testing::Environment {
  public:
   void SetUp() override {
