@@ -26,8 +26,7 @@ std::int32_t startPositionWithin(std::int32_t position, const MixerSettings& set
 std::int32_t mixNoise(const MixerSettings& settings, std::int32_t position, std::int16_t* values,
                       std::int64_t count) {
   for (std::int64_t iValue = 0; iValue < count; ++iValue) {
-    // Division, not a shift: the noise is truncated toward zero (-71 at 255 gives -70).
-    const std::int32_t noise = noiseTable[position >> 8] * settings.amount / 256;
+    const std::int32_t noise = scaledEntry(noiseTable[entryIndexAt(position)], settings.amount);
     values[iValue] = clampTo16Bits(values[iValue] + noise);
     position += settings.speed;
     if (position > settings.wrapLimit) {

@@ -19,14 +19,17 @@ static_assert(isPowerOfTwo(valuesPerVector));
 // (the first value's fraction, up to 255, plus seven steps, stays below 16 × 256), which one load
 // brings in and one permute picks from. Faster, the SSE2 path fetches entries one by one as fast.
 constexpr std::int32_t windowLength = 16;
-constexpr std::int32_t fastestWindowSpeed = (windowLength * 256 - 1 - 255) / 7;
+constexpr std::int32_t fastestWindowSpeed =
+    (positionOfEntry(windowLength) - 1 - (settingUnit - 1)) / 7;
 
 // v + e × amount / 256 for eight values v and their entries e, in 32-bit lanes. A negative product
 // is lifted by 255 before the shift, which truncates toward zero as the reference's division does.
 AVX2_FUNCTION inline __m256i mixEight(__m256i entries, __m256i values, __m256i amount) {
   const __m256i products = _mm256_mullo_epi32(entries, amount);
-  const __m256i roundingUp = _mm256_srli_epi32(_mm256_srai_epi32(products, 31), 24);
-  return _mm256_add_epi32(values, _mm256_srai_epi32(_mm256_add_epi32(products, roundingUp), 8));
+  const __m256i roundingUp =
+      _mm256_srli_epi32(_mm256_srai_epi32(products, 31), 32 - positionFractionBits);
+  return _mm256_add_epi32(
+      values, _mm256_srai_epi32(_mm256_add_epi32(products, roundingUp), positionFractionBits));
 }
 
 AVX2_FUNCTION inline __m256i widened(const std::int16_t* eightValues) {
@@ -45,11 +48,13 @@ AVX2_FUNCTION inline void storeSixteen(std::int16_t* values, __m256i firstSums, 
 AVX2_FUNCTION inline __m256i entriesFromWindow(const std::int16_t* table, std::int32_t position,
                                                __m256i laneSteps) {
   // Near the end of the table the window ends at the table's end instead.
-  const std::int32_t windowStart = std::min(position >> 8, noiseTableLength - windowLength);
+  const std::int32_t windowStart =
+      std::min(entryIndexAt(position), noiseTableLength - windowLength);
   const __m256i window = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(table + windowStart));
-  const __m256i offsets = _mm256_sub_epi32(
-      _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(position), laneSteps), 8),
-      _mm256_set1_epi32(windowStart));
+  const __m256i offsets =
+      _mm256_sub_epi32(_mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(position), laneSteps),
+                                         positionFractionBits),
+                       _mm256_set1_epi32(windowStart));
   // Each lane takes the pair of entries holding its own, then shifts its entry into the top half
   // (already there for the odd one of the pair) and back down with its sign.
   const __m256i pairs = _mm256_permutevar8x32_epi32(window, _mm256_srli_epi32(offsets, 1));
@@ -63,8 +68,8 @@ AVX2_FUNCTION REALIGNS_STACK void mixRunAvx2(const MixerSettings& settings, std:
   const std::int32_t speed = settings.speed;
   const std::int16_t* const end = values + count;
   const __m256i amount = _mm256_set1_epi32(settings.amount);
-  if (speed == 256) {
-    for (const std::int16_t* entries = table + (position >> 8); values != end;
+  if (speed == settingUnit) {
+    for (const std::int16_t* entries = table + entryIndexAt(position); values != end;
          values += valuesPerVector, entries += valuesPerVector) {
       storeSixteen(values, mixEight(widened(entries), widened(values), amount),
                    mixEight(widened(entries + 8), widened(values + 8), amount));

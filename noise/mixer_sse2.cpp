@@ -25,8 +25,8 @@ struct Sse2Amount {
 SSE2_FUNCTION inline Sse2Amount sse2Amount(std::int32_t amount) {
   const auto low = static_cast<std::int16_t>(amount & 0xFFFF);
   const auto high = static_cast<std::int16_t>((amount - low) / 65536);
-  return {_mm_set1_epi32((256 << 16) | static_cast<std::uint16_t>(low)), _mm_set1_epi16(high),
-          _mm_set1_epi16(static_cast<std::int16_t>(amount < 0 ? -1 : 0))};
+  return {_mm_set1_epi32((settingUnit << 16) | static_cast<std::uint16_t>(low)),
+          _mm_set1_epi16(high), _mm_set1_epi16(static_cast<std::int16_t>(amount < 0 ? -1 : 0))};
 }
 
 // For each value v and its entry e, the 32-bit sum
@@ -44,7 +44,8 @@ SSE2_FUNCTION inline __m128i mixEight(__m128i entries, __m128i values, const Sse
   const __m128i lastSums =
       _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(entries, values), amount.lowAnd256),
                     _mm_unpackhi_epi16(roundingUp, highProducts));
-  return _mm_packs_epi32(_mm_srai_epi32(firstSums, 8), _mm_srai_epi32(lastSums, 8));
+  return _mm_packs_epi32(_mm_srai_epi32(firstSums, positionFractionBits),
+                         _mm_srai_epi32(lastSums, positionFractionBits));
 }
 
 // Mixes the eight values at `values` with their entries, in place.
@@ -60,19 +61,19 @@ SSE2_FUNCTION REALIGNS_STACK void mixRunSse2(const MixerSettings& settings, std:
   const std::int16_t* table = noiseTable.data();
   const std::int32_t speed = settings.speed;
   const std::int16_t* const end = values + count;
-  if (speed == 256) {
-    for (const std::int16_t* entries = table + (position >> 8); values != end;
+  if (speed == settingUnit) {
+    for (const std::int16_t* entries = table + entryIndexAt(position); values != end;
          values += valuesPerVector, entries += valuesPerVector) {
       mixEightInPlace(values, _mm_loadu_si128(reinterpret_cast<const __m128i*>(entries)), amount);
     }
     return;
   }
   for (; values != end; values += valuesPerVector, position += valuesPerVector * speed) {
-    const __m128i entries =
-        _mm_setr_epi16(table[position >> 8], table[(position + speed) >> 8],
-                       table[(position + 2 * speed) >> 8], table[(position + 3 * speed) >> 8],
-                       table[(position + 4 * speed) >> 8], table[(position + 5 * speed) >> 8],
-                       table[(position + 6 * speed) >> 8], table[(position + 7 * speed) >> 8]);
+    const __m128i entries = _mm_setr_epi16(
+        table[entryIndexAt(position)], table[entryIndexAt(position + speed)],
+        table[entryIndexAt(position + 2 * speed)], table[entryIndexAt(position + 3 * speed)],
+        table[entryIndexAt(position + 4 * speed)], table[entryIndexAt(position + 5 * speed)],
+        table[entryIndexAt(position + 6 * speed)], table[entryIndexAt(position + 7 * speed)]);
     mixEightInPlace(values, entries, amount);
   }
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "noise/fixed_point.h"
+
 std::int32_t settingFromSliderPosition(std::int32_t position) {
   return sliderLargest - position;
 }
@@ -12,5 +14,5 @@ std::int32_t sliderPositionFromSetting(std::int32_t setting) {
 }
 
 std::int32_t percentOf(std::int32_t setting) {
-  return static_cast<std::int32_t>(std::int64_t{setting} * 100 / 256);
+  return static_cast<std::int32_t>(std::int64_t{setting} * 100 / settingUnit);
 }

@@ -10,6 +10,7 @@
 
 #include "noise/mixer_paths.h"
 #include "noise/noise_table.h"
+#include "plugin/names.h"
 #include "plugin_host.h"
 #include "stack_offset_call.h"
 
@@ -17,7 +18,7 @@ namespace {
 
 class MixerThroughDll : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(plugin.load(folder.file("dsp_crackleton.dll"))); }
+  void SetUp() override { ASSERT_TRUE(plugin.load(folder.file(libraryFileName))); }
 
   void startWith(int amount, int speed) {
     writeTextFile(folder.file("plugin.ini"),

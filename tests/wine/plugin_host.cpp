@@ -1,5 +1,6 @@
 #include "plugin_host.h"
 
+#include "plugin/names.h"
 #include "tools/player_host/host_files.h"
 
 TempFolder::TempFolder() {
@@ -17,7 +18,7 @@ TempFolder::~TempFolder() {
 }
 
 std::string builtDllPath() {
-  return narrowText(besideThisProgram(L"dsp_crackleton.dll"));
+  return narrowText(besideThisProgram(widenedText(libraryFileName).c_str()));
 }
 
 bool fileExists(const std::string& path) {

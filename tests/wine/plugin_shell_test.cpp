@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "crackleton_version.h"
+#include "plugin/names.h"
 #include "plugin_host.h"
 
 namespace {
@@ -17,7 +18,7 @@ constexpr const char* description = "Tallowick's Crackleton v1.0";
 
 class PluginShell : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(plugin.load(folder.file("dsp_crackleton.dll"))); }
+  void SetUp() override { ASSERT_TRUE(plugin.load(folder.file(libraryFileName))); }
 
   std::string ini() const { return folder.file("plugin.ini"); }
 
@@ -95,7 +96,7 @@ TEST_F(PluginShell, EntryRoutineSucceedsForEveryReason) {
   // and unloads again.
   TempFolder other;
   LoadedPlugin second;
-  ASSERT_TRUE(second.load(other.file("dsp_crackleton.dll")));
+  ASSERT_TRUE(second.load(other.file(libraryFileName)));
   EXPECT_NE(second.library, plugin.library);
   EXPECT_TRUE(FreeLibrary(second.library));
   second.library = nullptr;
@@ -208,8 +209,8 @@ TEST(VersionResource, NamesTheProductAndItsVersion) {
       {"ProductName", "Crackleton"},
       {"FileDescription", "Record-surface noise effect for Winamp"},
       {"CompanyName", "Tallowick"},
-      {"OriginalFilename", "dsp_crackleton.dll"},
-      {"InternalName", "dsp_crackleton.dll"},
+      {"OriginalFilename", libraryFileName},
+      {"InternalName", libraryFileName},
       {"LegalCopyright", "Copyright (c) 2026 Tallowick and the Crackleton contributors"},
   };
   for (const Field& field : fields) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "noise/noise_table.h"
+#include "plugin/names.h"
 #include "plugin/settings_place.h"
 #include "plugin_host.h"
 #include "settings_window/dialog_ids.h"
@@ -177,13 +178,13 @@ TEST_F(SettingsPlace, UnwritableLibraryFolderKeepsThemInThePlayersFolder) {
   const std::string library = unwritableFolder();
   const std::string before = folderContents(library);
 
-  start(library + "\\dsp_crackleton.dll", Answer::playerFolder);
+  start(library + "\\" + libraryFileName, Answer::playerFolder);
   expectHeard(100);  // carried over from beside the library
   setAmount(400);
   stop();
   EXPECT_EQ(readTextFile(playersFile()), iniText(400, 256));
 
-  start(library + "\\dsp_crackleton.dll", Answer::playerFolder);
+  start(library + "\\" + libraryFileName, Answer::playerFolder);
   expectHeard(400);
   stop();
   EXPECT_EQ(folderContents(library), before) << "the library's folder is never written";
@@ -201,7 +202,7 @@ TEST_F(SettingsPlace, UnwritableLibraryFolderAndNoAnswerFallsBackBesideTheLibrar
   for (Answer answer :
        {Answer::noWindow, Answer::zero, Answer::badPointer, Answer::missingFolder, Answer::hung}) {
     SCOPED_TRACE("answer " + std::to_string(static_cast<int>(answer)));
-    start(library + "\\dsp_crackleton.dll", answer);
+    start(library + "\\" + libraryFileName, answer);
     EXPECT_LT(initialiseMilliseconds, playerQueryTimeoutMilliseconds + 1500);
     expectHeard(100);
     stop();
@@ -213,17 +214,17 @@ TEST_F(SettingsPlace, UnwritableLibraryFolderAndNoAnswerFallsBackBesideTheLibrar
 TEST_F(SettingsPlace, WritableLibraryFolderKeepsThemBesideIt) {
   TempFolder library;
   writeTextFile(library.file("plugin.ini"), iniText(100, 256));
-  ASSERT_TRUE(CopyFileA(builtDllPath().c_str(), library.file("dsp_crackleton.dll").c_str(), FALSE));
-  start(library.file("dsp_crackleton.dll"), Answer::playerFolder);
+  ASSERT_TRUE(CopyFileA(builtDllPath().c_str(), library.file(libraryFileName).c_str(), FALSE));
+  start(library.file(libraryFileName), Answer::playerFolder);
   expectHeard(100);
   setAmount(400);
   stop();
   EXPECT_EQ(readTextFile(library.file("plugin.ini")), iniText(400, 256));
   EXPECT_FALSE(fileExists(playerFolder.file("Plugins"))) << "the player's file is never touched";
-  EXPECT_EQ(folderContents(library.path()),
-            "dsp_crackleton.dll:" + std::to_string(readTextFile(builtDllPath()).size()) +
-                "\nplugin.ini:" + std::to_string(iniText(400, 256).size()) + "\n" +
-                iniText(400, 256))
+  EXPECT_EQ(
+      folderContents(library.path()),
+      std::string(libraryFileName) + ":" + std::to_string(readTextFile(builtDllPath()).size()) +
+          "\nplugin.ini:" + std::to_string(iniText(400, 256).size()) + "\n" + iniText(400, 256))
       << "the probe leaves no file behind";
 }
 

@@ -125,7 +125,7 @@ class SettingsWindow : public ::testing::Test {
     DestroyWindow(hostWindow);
   }
 
-  std::string dllPath() const { return folder.file("dsp_crackleton.dll"); }
+  std::string dllPath() const { return folder.file(libraryFileName); }
   std::string ini() const { return folder.file("plugin.ini"); }
 
   void startWith(int amount, int speed) {
@@ -658,7 +658,7 @@ struct ChildCase {
 
   ChildChecks checks;
   TempFolder folder;
-  const std::string dllPath = folder.file("dsp_crackleton.dll");
+  const std::string dllPath = folder.file(libraryFileName);
   HWND hostWindow = createPlayerWindow();
 };
 

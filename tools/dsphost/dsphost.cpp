@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/module.h"
+#include "plugin/names.h"
 #include "tools/dsphost/host_options.h"
 #include "tools/player_host/host_files.h"
 #include "tools/player_host/player_host.h"
@@ -126,8 +127,9 @@ int main(int argumentCount, char** arguments) {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
 
-  const std::wstring path = options.pluginPath.empty() ? besideThisProgram(L"dsp_crackleton.dll")
-                                                       : widenedText(options.pluginPath);
+  const std::wstring path = options.pluginPath.empty()
+                                ? besideThisProgram(widenedText(libraryFileName).c_str())
+                                : widenedText(options.pluginPath);
   const HWND hostWindow = createPlayerWindow();
   PlayerPlugin plugin;
   if (!loadPlugin(path, options.moduleIndex, hostWindow, plugin, error)) {

@@ -18,6 +18,7 @@
 
 #include "plugin/names.h"
 #include "tools/dspval/session.h"
+#include "tools/player_host/host_files.h"
 #include "tools/player_host/player_host.h"
 
 namespace {
@@ -59,7 +60,7 @@ bool parseOptions(int argumentCount, wchar_t** arguments, Options& options) {
     }
   }
   if (options.dll.empty()) {
-    options.dll = besideThisProgram(L"dsp_crackleton.dll");
+    options.dll = besideThisProgram(widenedText(libraryFileName).c_str());
   }
   return true;
 }
@@ -130,7 +131,7 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
   const std::wstring folder =
       std::wstring(temp) + L"dspval-cycles-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring dll = folder + L"\\dsp_crackleton.dll";
+  const std::wstring dll = folder + L"\\" + widenedText(libraryFileName);
   CopyFileW(builtDll.c_str(), dll.c_str(), FALSE);
   const HWND playerWindow = createPlayerWindow();
 

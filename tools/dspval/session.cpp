@@ -334,7 +334,7 @@ void Session::prepareFolder() {
   }
   deleteTree(folder_);
   CreateDirectoryW(folder_.c_str(), nullptr);
-  dllPath_ = folder_ + L"\\dsp_crackleton.dll";
+  dllPath_ = folder_ + L"\\" + widenedText(libraryFileName);
   CopyFileW(builtDll_.c_str(), dllPath_.c_str(), FALSE);
 }
 

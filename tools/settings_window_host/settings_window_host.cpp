@@ -12,6 +12,7 @@
 #include <string>
 
 #include "plugin/module.h"
+#include "plugin/names.h"
 #include "tools/player_host/host_files.h"
 #include "tools/player_host/player_host.h"
 
@@ -34,7 +35,7 @@ BOOL CALLBACK findOtherWindow(HWND window, LPARAM found) {
 
 int main(int argc, char** argv) {
   const std::wstring dllPath =
-      argc > 1 ? widenedText(argv[1]) : besideThisProgram(L"dsp_crackleton.dll");
+      argc > 1 ? widenedText(argv[1]) : besideThisProgram(widenedText(libraryFileName).c_str());
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
 
