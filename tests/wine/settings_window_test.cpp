@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dialog_template.h"
@@ -155,36 +157,63 @@ class SettingsWindow : public ::testing::Test {
 
 // ---- The template ------------------------------------------------------------------------------
 
-struct ExpectedItem {
-  WORD id;
-  const char* windowClass;
-  const char* text;
-  short x, y, width, height;
-  DWORD style;
-};
-
 constexpr DWORD childStyle = WS_CHILD | WS_VISIBLE;
 constexpr DWORD sliderStyle = childStyle | TBS_VERT | TBS_BOTH | TBS_NOTICKS | WS_TABSTOP;
 constexpr DWORD checkBoxStyle = childStyle | BS_AUTOCHECKBOX | WS_DISABLED | WS_TABSTOP;
 constexpr DWORD percentLabelStyle = childStyle | SS_CENTER | WS_GROUP;
 constexpr DWORD textStyle = childStyle | SS_LEFT | WS_GROUP;
 
-// "#128" is the BUTTON class by its number, "#130" STATIC.
-const ExpectedItem expectedItems[] = {
-    {OK_BUTTON_ID, "#128", "OK", 230, 7, 50, 14, childStyle | BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {AMOUNT_SLIDER_ID, "msctls_trackbar32", "Slider1", 15, 7, 21, 98, sliderStyle},
-    {AMOUNT_LABEL_ID, "#130", "", 7, 105, 30, 21, percentLabelStyle},
-    {FAKE_SKIPPING_CHECK_BOX_ID, "#128", "Enable Fake-Skipping", 82, 22, 85, 10, checkBoxStyle},
-    {SWAYING_CHECK_BOX_ID, "#128", "Enable Swaying", 82, 37, 67, 10, checkBoxStyle},
-    {NOISE_CHECK_BOX_ID, "#128", "Enable Noise", 82, 51, 58, 10, checkBoxStyle},
-    {SPEED_SLIDER_ID, "msctls_trackbar32", "Slider2", 51, 7, 21, 98, sliderStyle},
-    {SPEED_LABEL_ID, "#130", "", 45, 105, 28, 20, percentLabelStyle},
-    {0xFFFF, "#130", "Miscellaneous options:", 82, 7, 72, 8, textStyle | WS_DISABLED},
-    {0xFFFF, "#130", "Crackleton v1.0 for Winamp", 118, 105, 124, 8, textStyle},
-    {0xFFFF, "#130", "Record-surface noise", 118, 115, 84, 8, textStyle},
-    {0xFFFF, "#130", "(more options will be available in version 2.0)", 82, 66, 140, 8, textStyle},
-    {0xFFFF, "#130", "Dust, pops and rumble", 118, 124, 80, 8, textStyle},
+// What windres makes of each control of window.rc, beyond what the script spells out: its styles
+// (the defaults of each kind of control) and its class, "#128" for BUTTON, "#130" for STATIC.
+const std::pair<const char*, DWORD> expectedClassesAndStyles[] = {
+    {"#128", childStyle | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {"msctls_trackbar32", sliderStyle},
+    {"#130", percentLabelStyle},
+    {"#128", checkBoxStyle},
+    {"#128", checkBoxStyle},
+    {"#128", checkBoxStyle},
+    {"msctls_trackbar32", sliderStyle},
+    {"#130", percentLabelStyle},
+    {"#130", textStyle | WS_DISABLED},
+    {"#130", textStyle},
+    {"#130", textStyle},
+    {"#130", textStyle},
+    {"#130", textStyle},
 };
+
+// The rest of the template, a line for the dialog and one for each control: its number, text,
+// place and size.
+std::string layoutOf(const DialogTemplate& dialog) {
+  std::ostringstream layout;
+  layout << '"' << dialog.caption << "\" " << dialog.x << ',' << dialog.y << ' ' << dialog.width
+         << 'x' << dialog.height << ' ' << dialog.face << ' ' << dialog.pointSize << " menu \""
+         << dialog.menu << "\" class \"" << dialog.windowClass << "\"\n";
+  for (const DialogItem& item : dialog.items) {
+    layout << item.id << " \"" << item.text << "\" " << item.x << ',' << item.y << ' ' << item.width
+           << 'x' << item.height
+           << (item.extendedStyle != 0 || item.creationDataSize != 0 ? " and more\n" : "\n");
+  }
+  return layout.str();
+}
+
+// clang-format off
+const char* const expectedLayout =
+R"layout("Crackleton v1.0" 0,0 287x145 MS Sans Serif 8 menu "" class ""
+1 "OK" 230,7 50x14
+1000 "Slider1" 15,7 21x98
+1008 "" 7,105 30x21
+1005 "Enable Fake-Skipping" 82,22 85x10
+1006 "Enable Swaying" 82,37 67x10
+1007 "Enable Noise" 82,51 58x10
+1009 "Slider2" 51,7 21x98
+1010 "" 45,105 28x20
+65535 "Miscellaneous options:" 82,7 72x8
+65535 "Crackleton v1.0 for Winamp" 118,105 124x8
+65535 "Record-surface noise" 118,115 84x8
+65535 "(more options will be available in version 2.0)" 82,66 140x8
+65535 "Dust, pops and rumble" 118,124 80x8
+)layout";
+// clang-format on
 
 TEST_F(SettingsWindow, Template105IsTheClassicDialogWithThirteenControls) {
   HRSRC found = FindResourceA(plugin.library, MAKEINTRESOURCEA(SETTINGS_DIALOG_ID), RT_DIALOG);
@@ -194,39 +223,20 @@ TEST_F(SettingsWindow, Template105IsTheClassicDialogWithThirteenControls) {
   DialogTemplate dialog;
   ASSERT_TRUE(readDialogTemplate(data, size, dialog));
   EXPECT_LT(size - dialog.length, 4u) << "nothing after the last control but padding";
-
   EXPECT_EQ(dialog.style, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT)
       << "created hidden: no WS_VISIBLE";
   EXPECT_EQ(dialog.extendedStyle, 0u);
-  EXPECT_EQ(dialog.itemCount, 13);
-  EXPECT_EQ(dialog.x, 0);
-  EXPECT_EQ(dialog.y, 0);
-  EXPECT_EQ(dialog.width, 287);
-  EXPECT_EQ(dialog.height, 145);
-  EXPECT_EQ(dialog.menu, "");
-  EXPECT_EQ(dialog.windowClass, "");
-  EXPECT_EQ(dialog.caption, "Crackleton v1.0");
-  EXPECT_EQ(dialog.pointSize, 8);
-  EXPECT_EQ(dialog.face, "MS Sans Serif");
 
-  ASSERT_EQ(dialog.items.size(), std::size(expectedItems));
+  ASSERT_EQ(dialog.items.size(), std::size(expectedClassesAndStyles));
   for (std::size_t iItem = 0; iItem < dialog.items.size(); ++iItem) {
-    const DialogItem& item = dialog.items[iItem];
-    const ExpectedItem& expected = expectedItems[iItem];
-    SCOPED_TRACE("control #" + std::to_string(iItem + 1) + " \"" + expected.text + "\"");
-    EXPECT_EQ(item.style, expected.style);
-    EXPECT_EQ(item.extendedStyle, 0u);
-    EXPECT_EQ(item.x, expected.x);
-    EXPECT_EQ(item.y, expected.y);
-    EXPECT_EQ(item.width, expected.width);
-    EXPECT_EQ(item.height, expected.height);
-    EXPECT_EQ(item.id, expected.id);
+    const auto& [windowClass, style] = expectedClassesAndStyles[iItem];
+    SCOPED_TRACE("control #" + std::to_string(iItem + 1) + " \"" + dialog.items[iItem].text + "\"");
+    EXPECT_EQ(dialog.items[iItem].style, style);
     // Class names match without regard to case; windres stores them upper-cased.
-    EXPECT_EQ(lstrcmpiA(item.windowClass.c_str(), expected.windowClass), 0)
-        << item.windowClass << " for " << expected.windowClass;
-    EXPECT_EQ(item.text, expected.text);
-    EXPECT_EQ(item.creationDataSize, 0);
+    EXPECT_EQ(lstrcmpiA(dialog.items[iItem].windowClass.c_str(), windowClass), 0)
+        << dialog.items[iItem].windowClass << " for " << windowClass;
   }
+  EXPECT_EQ(layoutOf(dialog), expectedLayout);
 }
 
 // ---- Opening -----------------------------------------------------------------------------------
