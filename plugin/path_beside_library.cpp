@@ -5,6 +5,18 @@
 
 #include "plugin/names.h"
 
+namespace {
+
+// Writes "plugin.ini" and its terminator at `at`. The name is plain ASCII: each character widens
+// as it is.
+void writeSettingsFileName(wchar_t* at) {
+  for (std::size_t iChar = 0; iChar <= std::strlen(settingsFileName); ++iChar) {
+    at[iChar] = static_cast<wchar_t>(settingsFileName[iChar]);
+  }
+}
+
+}  // namespace
+
 bool settingsPathBeside(const wchar_t* libraryFileName, wchar_t* path, std::size_t capacity) {
   const wchar_t* lastBackslash = std::wcsrchr(libraryFileName, L'\\');
   const std::size_t directoryLength =
@@ -19,10 +31,7 @@ bool settingsPathBeside(const wchar_t* libraryFileName, wchar_t* path, std::size
     return false;
   }
   std::wmemcpy(path, libraryFileName, directoryLength);
-  // The file's name is plain ASCII: each character widens as it is.
-  for (std::size_t iChar = 0; iChar <= fileNameLength; ++iChar) {
-    path[directoryLength + iChar] = static_cast<wchar_t>(settingsFileName[iChar]);
-  }
+  writeSettingsFileName(path + directoryLength);
   return true;
 }
 
@@ -48,8 +57,6 @@ bool playerSettingsPaths(const wchar_t* playerFolder, wchar_t* pluginsFolder, wc
   std::wcscpy(pluginsFolder + folderLength, pluginsName);
   std::wmemcpy(path, pluginsFolder, pluginsLength);
   path[pluginsLength] = L'\\';
-  for (std::size_t iChar = 0; iChar <= fileNameLength; ++iChar) {
-    path[pluginsLength + 1 + iChar] = static_cast<wchar_t>(settingsFileName[iChar]);
-  }
+  writeSettingsFileName(path + pluginsLength + 1);
   return true;
 }

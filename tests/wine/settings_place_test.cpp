@@ -43,13 +43,7 @@ LRESULT CALLBACK playerWindowProcedure(HWND window, UINT message, WPARAM wParam,
 
 // The player's main window, of the player's own class, on the calling thread.
 HWND createAnsweringPlayerWindow() {
-  WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = playerWindowProcedure;
-  windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "Winamp v1.x";
-  RegisterClassA(&windowClass);
-  return CreateWindowExA(0, "Winamp v1.x", "Player", WS_OVERLAPPEDWINDOW, 0, 0, 320, 200, nullptr,
-                         nullptr, windowClass.hInstance, nullptr);
+  return createPlayerWindow("Winamp v1.x", playerWindowProcedure);
 }
 
 // A player window whose thread stops serving its messages for longer than the module waits.

@@ -25,6 +25,7 @@
 #include "plugin_host.h"
 #include "settings_window/dialog_ids.h"
 #include "settings_window/slider_arithmetic.h"
+#include "tools/player_host/caller_threads.h"
 #include "tools/player_host/host_files.h"
 
 namespace {
@@ -720,69 +721,6 @@ bool freeAfterQuit() {
   return checks.passed;
 }
 
-// Hosts that give each request a thread of its own call in from several threads at once, each
-// thread serving its own messages. `calls` says which calls a thread makes, one after another.
-struct CallerThread {
-  EffectModule* module;
-  HANDLE start;  // every thread calls in at once when this is set
-  HANDLE stop;   // after which the thread serves its messages until this is set
-  HANDLE called;
-  std::vector<int> calls;  // 0 configure, 1 initialise, 2 quit
-  HANDLE thread = nullptr;
-};
-
-DWORD WINAPI callInAndServe(void* context) {
-  CallerThread& caller = *static_cast<CallerThread*>(context);
-  WaitForSingleObject(caller.start, INFINITE);
-  for (int call : caller.calls) {
-    if (call == 0) {
-      caller.module->configure(caller.module);
-    } else if (call == 1) {
-      caller.module->initialise(caller.module);
-    } else {
-      caller.module->quit(caller.module);
-    }
-  }
-  SetEvent(caller.called);
-  while (MsgWaitForMultipleObjects(1, &caller.stop, FALSE, INFINITE, QS_ALLINPUT) !=
-         WAIT_OBJECT_0) {
-    pumpMessages();
-  }
-  // The thread's windows close with it.
-  return 0;
-}
-
-// Starts one thread for each list of calls, all calling in at once, and returns once every call
-// has returned; the threads go on serving their windows until `endCallers`.
-std::vector<CallerThread> startCallers(EffectModule* module,
-                                       const std::vector<std::vector<int>>& callLists) {
-  HANDLE start = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  std::vector<CallerThread> callers;
-  for (const std::vector<int>& calls : callLists) {
-    callers.push_back({module, start, stop, CreateEventA(nullptr, TRUE, FALSE, nullptr), calls});
-  }
-  for (CallerThread& caller : callers) {
-    caller.thread = CreateThread(nullptr, 0, callInAndServe, &caller, 0, nullptr);
-  }
-  SetEvent(start);
-  for (CallerThread& caller : callers) {
-    WaitForSingleObject(caller.called, INFINITE);
-    CloseHandle(caller.called);
-  }
-  return callers;
-}
-
-void endCallers(std::vector<CallerThread>& callers) {
-  SetEvent(callers.front().stop);
-  for (CallerThread& caller : callers) {
-    WaitForSingleObject(caller.thread, INFINITE);
-    CloseHandle(caller.thread);
-  }
-  CloseHandle(callers.front().start);
-  CloseHandle(callers.front().stop);
-}
-
 // Bursts of `configure` from 2 to 8 threads, each after a window has opened and closed (so the
 // library's hold on itself is there to be given back): one window a burst, and the library stays
 // loaded. Then threads calling `configure`, `initialise` and `quit` at random. At the end the
@@ -798,27 +736,25 @@ bool threadsCallAtOnce() {
     module->initialise(module);
     for (int iBurst = 0; iBurst < 28; ++iBurst) {
       const int threadCount = 2 + iBurst % 7;
-      std::vector<CallerThread> callers =
-          startCallers(module, std::vector<std::vector<int>>(threadCount, {0}));
+      const CallerThreads callers(
+          module, std::vector<std::vector<HostCall>>(threadCount, {HostCall::configure}));
       const std::vector<HWND> windows = settingsWindows();
       checks.expect(windows.size() == 1, "a burst of configure opens one window");
       checks.expect(GetModuleHandleA(dllPath.c_str()) != nullptr, "the library stays loaded");
       for (HWND window : windows) {
         SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
       }
-      endCallers(callers);
     }
     std::minstd_rand random(7);
     for (int iRound = 0; iRound < 8; ++iRound) {
-      std::vector<std::vector<int>> callLists(8);
-      for (std::vector<int>& calls : callLists) {
+      std::vector<std::vector<HostCall>> callLists(8);
+      for (std::vector<HostCall>& calls : callLists) {
         for (int iCall = 0; iCall < 6; ++iCall) {
-          calls.push_back(static_cast<int>(random() % 3));
+          calls.push_back(static_cast<HostCall>(random() % 3));
         }
       }
-      std::vector<CallerThread> callers = startCallers(module, callLists);
+      const CallerThreads callers(module, callLists);
       checks.expect(GetModuleHandleA(dllPath.c_str()) != nullptr, "the library stays loaded");
-      endCallers(callers);
     }
     checks.expect(settingsWindows().empty(), "the windows closed with their threads");
     module->quit(module);

@@ -14,6 +14,7 @@
 #include "settings_window/slider_arithmetic.h"
 #include "tools/dspval/hostile_audio.h"
 #include "tools/dspval/settings_timeline.h"
+#include "tools/player_host/caller_threads.h"
 #include "tools/player_host/host_files.h"
 #include "tools/player_host/player_host.h"
 
@@ -84,51 +85,6 @@ std::vector<HWND> newDialogs(const std::vector<HWND>& known, bool everyThread = 
   }
   return opened;
 }
-
-// Threads that each call `configure` once, all at once, as a host that gives every request a
-// thread of its own; each then serves its messages, and so its window, until they are ended.
-class ConfigureThreads {
- public:
-  ConfigureThreads(EffectModule* module, int count) : module_(module) {
-    for (int iThread = 0; iThread < count; ++iThread) {
-      threads_.push_back(CreateThread(nullptr, 0, configureAndServe, this, 0, nullptr));
-    }
-    SetEvent(start_);
-    while (configured_.load() < count) {
-      Sleep(1);
-    }
-  }
-  ~ConfigureThreads() {
-    SetEvent(stop_);
-    WaitForMultipleObjects(static_cast<DWORD>(threads_.size()), threads_.data(), TRUE, INFINITE);
-    for (HANDLE thread : threads_) {
-      CloseHandle(thread);
-    }
-    CloseHandle(start_);
-    CloseHandle(stop_);
-  }
-  ConfigureThreads(const ConfigureThreads&) = delete;
-  ConfigureThreads& operator=(const ConfigureThreads&) = delete;
-
- private:
-  static DWORD WINAPI configureAndServe(void* context) {
-    auto& threads = *static_cast<ConfigureThreads*>(context);
-    WaitForSingleObject(threads.start_, INFINITE);
-    threads.module_->configure(threads.module_);
-    ++threads.configured_;
-    while (MsgWaitForMultipleObjects(1, &threads.stop_, FALSE, INFINITE, QS_ALLINPUT) !=
-           WAIT_OBJECT_0) {
-      pumpMessages();
-    }
-    return 0;
-  }
-
-  EffectModule* module_;
-  HANDLE start_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::atomic<int> configured_{0};
-  std::vector<HANDLE> threads_;
-};
 
 // The file's lines, each with its line end.
 std::vector<std::string> linesOf(const std::string& text) {
@@ -565,7 +521,8 @@ void Session::configureFromThreads() {
   const std::vector<HWND> known = dialogs(true);
   timeline_.beginChange();
   totals_.hostCalls += threadCount;
-  ConfigureThreads threads(player_.module, threadCount);
+  const CallerThreads threads(
+      player_.module, std::vector<std::vector<HostCall>>(threadCount, {HostCall::configure}));
   if (lock != INVALID_HANDLE_VALUE) {
     CloseHandle(lock);
   }

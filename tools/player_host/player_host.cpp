@@ -58,10 +58,10 @@ void freePlugin(PlayerPlugin& plugin) {
   plugin = {};
 }
 
-HWND createPlayerWindow(const char* windowClassName) {
+HWND createPlayerWindow(const char* windowClassName, WNDPROC windowProcedure) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   WNDCLASSA windowClass = {};
-  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpfnWndProc = windowProcedure;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = windowClassName;
   // A second call finds the class already there, which is as good.

@@ -38,8 +38,9 @@ void freePlugin(PlayerPlugin& plugin);
 
 // The player's main window, which owns every window a plug-in opens. Never shown. The real
 // player's class is "Winamp v1.x", which its installers look for; the tests' hosts keep clear of
-// it.
-HWND createPlayerWindow(const char* windowClassName = "CrackletonPlayerWindow");
+// it unless they answer as the player does, with a `windowProcedure` of their own.
+HWND createPlayerWindow(const char* windowClassName = "CrackletonPlayerWindow",
+                        WNDPROC windowProcedure = DefWindowProcA);
 
 // Serves the thread's waiting messages; `dialog`, when given, has the dialog manager's keys.
 void pumpMessages(HWND dialog = nullptr);
