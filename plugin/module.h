@@ -55,10 +55,10 @@ extern "C" PluginHeader* winampDSPGetHeader2();
 
 EffectModule* moduleAt(std::int32_t index);
 
-// Called by the player on its main thread before the first `process`: stores what the user set
-// in a settings window since the settings were last loaded or stored, reads "vinyl_speed" and
-// "vinyl_amount" from plugin.ini, puts `effectState` in its starting state and shows the settings
-// it read in every open settings window. Always returns 0. Defined in plugin/settings_file.cpp.
+// Called by the player on its main thread before the first `process` (some hosts call it on a
+// thread of their own): reads "vinyl_speed" and "vinyl_amount" from plugin.ini, puts
+// `effectState` in its starting state and shows the settings it read in every open settings
+// window. Always returns 0. Defined in plugin/settings_file.cpp.
 std::int32_t initialise(EffectModule* module);
 
 // Called by the player for every decoded block, on its audio thread, between `initialise` and
@@ -72,14 +72,13 @@ std::int32_t process(EffectModule* module, std::int16_t* samples, std::int32_t f
 // thread or (some hosts) on a thread of its own whose message loop then serves the window. Opens
 // the settings window unless the one it last opened is still open, or another thread's
 // `configure` is opening one right now. Before any `initialise` it loads the stored settings
-// first. While the module is not running, what the user sets in a window is stored when the
-// window closes, by OK or with its owner or thread. Defined in settings_window/window.cpp.
+// first. What the user sets in a window is stored as the user ends each change, whether or not
+// the module is running. Defined in settings_window/window.cpp.
 void configure(EffectModule* module);
 
 // Called by the player on its main thread when it is done with the module: writes both settings
-// back to plugin.ini (see `storeSettings`). A settings window that is still open stays open, and
-// what the user sets in it from now on is stored when it closes. When the module is not running
-// (before any `initialise` in this load of the library, or after `quit`) it holds no settings of
-// the user's but those set in a window, so it writes only those. Defined in
-// plugin/settings_file.cpp.
+// back to plugin.ini. A settings window that is still open stays open, and goes on storing what
+// the user sets in it. When the module is not running (before any `initialise` in this load of
+// the library, or after `quit`) it holds no settings of the user's but those set in a window, so
+// it writes only those. Defined in plugin/settings_file.cpp.
 void quit(EffectModule* module);

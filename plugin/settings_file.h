@@ -1,37 +1,27 @@
 #pragma once
 
-// The two settings in plugin.ini, and where the ones the module holds came from, so that it never
-// writes values over the user's stored ones that the user did not set.
+// The two settings in plugin.ini (which file: plugin/settings_place.h), and what the user sets in
+// the settings windows. A setting the user sets is stored as soon as the user ends the change,
+// whether or not the module is running; `quit` stores both. The module never writes values over
+// the user's stored ones that the user did not set.
 
-#include <atomic>
+#include <cstdint>
 
 struct EffectModule;
 
-struct SettingsOrigin {
-  // `initialise` has run since the library was loaded.
-  std::atomic<bool> initialised;
-  // Between `initialise` and `quit`: the player plays through the module, and `quit` will store
-  // the settings. Otherwise what the user sets in a window is stored when the window closes.
-  std::atomic<bool> running;
-  // plugin.ini was there when the settings were last loaded but could not be read (another
-  // program held it locked, say): the settings held are defaults, not the user's.
-  std::atomic<bool> fileUnreadable;
-  // Set with a slider and not stored since.
-  std::atomic<bool> amountSetByUser;
-  std::atomic<bool> speedSetByUser;
-};
+enum class Setting { amount, speed };
 
-extern SettingsOrigin settingsOrigin;
+// A settings window is about to open. Before any `initialise` in this load of the library it
+// reads both settings into `effectState` exactly as `initialise` does (a preferences page opens
+// the window of a library it never started); after one, it only follows the file when the file
+// has changed since (the player could not say where its settings folder was, and now has). Never
+// replaces what an `initialise` loaded, on any thread. Touches nothing else of `effectState`.
+void loadSettingsForWindow(const EffectModule* module);
 
-// Reads both settings from plugin.ini into `effectState`, 256 for a missing one, exactly as
-// `initialise` does, and touches nothing else of it. A setting the user has set and that is not
-// stored yet (its write failed) stays as the user set it.
-void loadSettings(const EffectModule* module);
+// The user has moved a slider: the mixer plays `value` at once, and `storeUserChanges` stores it.
+void setByUser(Setting setting, std::int32_t value);
 
-// Writes both settings to plugin.ini, as `quit` does once the module is initialised: both of
-// them, unless the file could not be read when they were loaded; then only those the user has
-// set since.
-void storeSettings(const EffectModule* module);
-
-// Writes only the settings the user has set since they were last loaded or stored, if any.
+// The user has ended a change: writes the settings the user has set and that are not stored yet,
+// if any. The first write into the player's settings folder carries the other setting over from
+// beside the library with it. A setting whose write fails stays marked for the next store.
 void storeUserChanges(const EffectModule* module);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <utility>
 
 #include "plugin/effect_state.h"
 #include "plugin/module.h"
@@ -73,9 +74,10 @@ BOOL CALLBACK findSettingsWindow(HWND window, LPARAM found) {
   return TRUE;
 }
 
-// Without waiting for a window of another thread, whose thread may be waiting for this one.
-BOOL CALLBACK askToShowSettings(HWND window, LPARAM) {
-  if (isSettingsWindow(window)) {
+// Without waiting for a window of another thread, whose thread may be waiting for this one. A
+// window of this thread shows them at once.
+BOOL CALLBACK askToShowSettings(HWND window, LPARAM except) {
+  if (window != reinterpret_cast<HWND>(except) && isSettingsWindow(window)) {
     SendNotifyMessageA(window, showSettingsMessage, 0, 0);
   }
   return TRUE;
@@ -173,29 +175,32 @@ INT_PTR onCommand(HWND window, HWND control) {
   return FALSE;
 }
 
-// However the window closes (OK, or with its owner or its thread), while the module is not
-// running there is no `quit` to come that would store what the user set in it: it is stored now.
-// The window has no Cancel, so nothing the user set is meant to be thrown away.
-INT_PTR onDestroy(HWND window) {
-  const auto* module = reinterpret_cast<const EffectModule*>(GetWindowLongPtrA(window, DWLP_USER));
-  if (module != nullptr && !settingsOrigin.running.load(std::memory_order_relaxed)) {
-    storeUserChanges(module);
-  }
-  return FALSE;
+// Every open settings window but `except` shows the settings the module holds.
+void showSettingsInOtherWindows(HWND except) {
+  EnumWindows(askToShowSettings, reinterpret_cast<LPARAM>(except));
 }
 
-// Every scroll code alike, so that the setting follows the thumb while it is dragged.
-INT_PTR onVScroll(HWND window, HWND slider) {
-  if (slider == GetDlgItem(window, AMOUNT_SLIDER_ID)) {
-    effectState.amount.store(settingFromSlider(window, AMOUNT_SLIDER_ID),
-                             std::memory_order_relaxed);
-    settingsOrigin.amountSetByUser.store(true, std::memory_order_relaxed);
-    updateLabels(window);
+// Every scroll code alike, so that the setting follows the thumb while it is dragged. The user
+// ends a change with every code but the thumb's tracking (the slider sends TB_ENDTRACK after every
+// drag, page click and key press): the setting is stored then, whether or not the module runs, so
+// that nothing the user chose hangs on a `quit` or on the window closing in good order.
+INT_PTR onVScroll(HWND window, HWND slider, WORD scrollCode) {
+  bool moved = false;
+  for (auto [sliderId, setting] :
+       {std::pair{AMOUNT_SLIDER_ID, Setting::amount}, std::pair{SPEED_SLIDER_ID, Setting::speed}}) {
+    if (slider == GetDlgItem(window, sliderId)) {
+      setByUser(setting, settingFromSlider(window, sliderId));
+      updateLabels(window);
+      moved = true;
+    }
   }
-  if (slider == GetDlgItem(window, SPEED_SLIDER_ID)) {
-    effectState.speed.store(settingFromSlider(window, SPEED_SLIDER_ID), std::memory_order_relaxed);
-    settingsOrigin.speedSetByUser.store(true, std::memory_order_relaxed);
-    updateLabels(window);
+  if (!moved) {
+    return FALSE;
+  }
+  showSettingsInOtherWindows(window);
+  const auto* module = reinterpret_cast<const EffectModule*>(GetWindowLongPtrA(window, DWLP_USER));
+  if (scrollCode != TB_THUMBTRACK && module != nullptr) {
+    storeUserChanges(module);
   }
   return FALSE;
 }
@@ -203,9 +208,7 @@ INT_PTR onVScroll(HWND window, HWND slider) {
 void openSettingsWindow(EffectModule* module) {
   // A preferences page calls `configure` on a library it has just loaded, without `initialise`:
   // the window must show the user's settings, not the zeros the library starts with.
-  if (!settingsOrigin.initialised.load(std::memory_order_relaxed)) {
-    loadSettings(module);
-  }
+  loadSettingsForWindow(module);
   registerSliderClassIfMissing(module->instance);
   // Held before the window exists, so that no moment of its life is without the reference.
   holdLibrary();
@@ -250,19 +253,17 @@ void configure(EffectModule* module) {
 }
 
 void showSettingsInEveryWindow() {
-  EnumWindows(askToShowSettings, 0);
+  showSettingsInOtherWindows(nullptr);
 }
 
-INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM, LPARAM lParam) {
+INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       return onInitDialog(window, lParam);
     case WM_COMMAND:
       return onCommand(window, reinterpret_cast<HWND>(lParam));
     case WM_VSCROLL:
-      return onVScroll(window, reinterpret_cast<HWND>(lParam));
-    case WM_DESTROY:
-      return onDestroy(window);
+      return onVScroll(window, reinterpret_cast<HWND>(lParam), LOWORD(wParam));
     case showSettingsMessage:
       showSettings(window);
       return TRUE;

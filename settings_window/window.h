@@ -10,8 +10,8 @@ INT_PTR CALLBACK settingsDialogProc(HWND window, UINT message, WPARAM wParam, LP
 // Writes both labels from the current settings.
 void updateLabels(HWND window);
 
-// Has every open settings window show the settings the module holds (`initialise` has just loaded
-// them): its own thread's at once, another thread's when that thread next serves its messages.
+// Has every open settings window show the settings the module holds (it has just loaded them):
+// its own thread's at once, another thread's when that thread next serves its messages.
 void showSettingsInEveryWindow();
 
 // The library stays loaded while a settings window is open, even if the host frees it. Called at

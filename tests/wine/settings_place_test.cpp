@@ -1,9 +1,10 @@
-// Where the settings are kept: beside the library where its folder can be written, else in the
-// player's own settings folder, which the player's main window names when asked.
+// Where the settings are kept, and what becomes of the user's choice whatever order a host calls
+// in: beside the library where its folder can be written, else in the player's own settings
+// folder, which only the player's main window names when asked.
 //
 // The unwritable library folder is made so for real by with_unwritable_folder.sh (Wine run as
 // root writes read-only files), which names it in CRACKLETON_UNWRITABLE_FOLDER, holding the DLL
-// and a plugin.ini of amount 100, speed 256; where the machine cannot make one, those cases are
+// and a plugin.ini of amount 300, speed 100; where the machine cannot make one, those rows are
 // skipped with the reason in CRACKLETON_NO_UNWRITABLE_FOLDER.
 
 #include <gtest/gtest.h>
@@ -15,7 +16,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "noise/noise_table.h"
 #include "plugin/names.h"
@@ -23,44 +27,261 @@
 #include "plugin_host.h"
 #include "settings_window/dialog_ids.h"
 #include "settings_window/slider_arithmetic.h"
+#include "tools/player_host/caller_threads.h"
 #include "tools/player_host/host_files.h"
 
 namespace {
 
-// How the host's main window answers the player's question for its settings folder.
-enum class Answer { playerFolder, noWindow, zero, badPointer, missingFolder, hung };
+struct Values {
+  int amount;
+  int speed;
+};
 
-// The answer the player window gives: a pointer to text in this process, as the player's is.
-char answerText[MAX_PATH];
-LRESULT answerValue = 0;
+constexpr Values besideTheLibrary{300, 100};  // as with_unwritable_folder.sh writes it
+constexpr Values usersInPlayersFolder{400, 100};
+constexpr int usersNewAmount = 200;
 
+std::string iniText(Values values) {
+  return "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=" + std::to_string(values.speed) +
+         "\r\nvinyl_amount=" + std::to_string(values.amount) + "\r\n";
+}
+
+// ---- The player's windows ----------------------------------------------------------------------
+
+// What every window of the player's class here answers when asked for the settings folder:
+// pointers to text in this process, as the player's are, the wide one first.
+wchar_t wideAnswerText[MAX_PATH];
+char ansiAnswerText[MAX_PATH];
+LRESULT wideAnswer = 0;
+LRESULT ansiAnswer = 0;
+
+void answerWithFolder(const std::wstring& folder) {
+  lstrcpyW(wideAnswerText, folder.c_str());
+  // As the player answers in 8-bit text: what the code page cannot spell becomes '?'.
+  WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, ansiAnswerText, MAX_PATH, nullptr, nullptr);
+  wideAnswer = reinterpret_cast<LRESULT>(wideAnswerText);
+  ansiAnswer = reinterpret_cast<LRESULT>(ansiAnswerText);
+}
+
+// A window's GWLP_USERDATA holds how long it takes to answer.
 LRESULT CALLBACK playerWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_USER && wParam == 0 && lParam == playerSettingsFolderQuery) {
-    return answerValue;
+  if (message == WM_USER && wParam == 0 &&
+      (lParam == playerSettingsFolderQueryWide || lParam == playerSettingsFolderQuery)) {
+    Sleep(static_cast<DWORD>(GetWindowLongPtrA(window, GWLP_USERDATA)));
+    return lParam == playerSettingsFolderQueryWide ? wideAnswer : ansiAnswer;
   }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The player's main window, of the player's own class, on the calling thread.
-HWND createAnsweringPlayerWindow() {
-  return createPlayerWindow("Winamp v1.x", playerWindowProcedure);
+HWND createAnsweringPlayerWindow(DWORD answerMilliseconds = 0) {
+  HWND window = createPlayerWindow(playerWindowClass, playerWindowProcedure);
+  SetWindowLongPtrA(window, GWLP_USERDATA, static_cast<LONG_PTR>(answerMilliseconds));
+  return window;
 }
 
-// A player window whose thread stops serving its messages for longer than the module waits.
-DWORD WINAPI hungPlayer(void* window) {
-  *static_cast<HWND*>(window) = createAnsweringPlayerWindow();
-  Sleep(playerQueryTimeoutMilliseconds + 1500);
-  pumpMessages();
-  DestroyWindow(*static_cast<HWND*>(window));
-  return 0;
+// The player's main window on a thread of its own, which answers after `answerMilliseconds` or,
+// when `hung`, first serves nothing for far longer than the module waits.
+class PlayerOnItsOwnThread {
+ public:
+  PlayerOnItsOwnThread(DWORD answerMilliseconds, bool hung)
+      : answerMilliseconds_(answerMilliseconds), hung_(hung) {
+    thread_ = CreateThread(nullptr, 0, run, this, 0, &threadId_);
+    while (window_ == nullptr) {
+      Sleep(1);
+    }
+  }
+  ~PlayerOnItsOwnThread() {
+    PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+  }
+  HWND window() const { return window_; }
+
+ private:
+  static DWORD WINAPI run(void* context) {
+    auto& player = *static_cast<PlayerOnItsOwnThread*>(context);
+    HWND window = createAnsweringPlayerWindow(player.answerMilliseconds_);
+    player.window_ = window;
+    if (player.hung_) {
+      Sleep(playerQueryTimeoutMilliseconds + 1500);
+    }
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      DispatchMessageA(&message);
+    }
+    DestroyWindow(window);
+    return 0;
+  }
+
+  const DWORD answerMilliseconds_;
+  const bool hung_;
+  std::atomic<HWND> window_{nullptr};
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+};
+
+// A dialog with a default button, as some hosts hand the module: to a dialog, WM_USER is
+// DM_GETDEFID, and its answer is no pointer at all.
+HWND createDialogOwner() {
+  struct alignas(4) EmptyTemplate {
+    DLGTEMPLATE dialog;
+    WORD menu, windowClass, title;
+  };
+  const EmptyTemplate empty = {{WS_POPUP, 0, 0, 0, 0, 100, 50}, 0, 0, 0};
+  HWND dialog =
+      CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &empty.dialog, nullptr, nullptr, 0);
+  SendMessageA(dialog, DM_SETDEFID, IDOK, 0);
+  return dialog;
 }
 
-std::string iniText(int amount, int speed) {
-  return "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=" + std::to_string(speed) +
-         "\r\nvinyl_amount=" + std::to_string(amount) + "\r\n";
+// ---- Host call orders --------------------------------------------------------------------------
+
+// The window the module is handed as its owner, and how it answers.
+enum class Owner {
+  player,          // on the main thread, naming its settings folder
+  slowPlayer,      // on a thread of its own, answering after 300 ms
+  hungPlayer,      // on a thread that serves nothing for longer than the module waits
+  oldPlayer,       // answers 0: it has no settings folder of its own
+  nonsensePlayer,  // answers pointers to no memory
+  missingFolder,   // names a folder that is not there
+  dialog,
+  none,
+};
+
+enum class PlayersFolder {
+  empty,
+  usersFile,            // Plugins\plugin.ini holds the user's `usersInPlayersFolder`
+  emptyAndUnspellable,  // named in letters the ANSI code page has not
+};
+
+enum class Step {
+  configure,  // on the main thread, which the player's window is on
+  initialise,
+  quit,
+  initialiseOnWorker,          // on a thread of the host's, while the main thread waits for it
+  configureOnWorker,           // likewise, and the thread then serves the window
+  configureWhileInitialising,  // on its own thread, its question left waiting while the main
+                               // thread runs `initialise` and then waits for it
+  setAmount,                   // to `usersNewAmount`, in a settings window, by a drag that ends
+  freeLibrary,                 // the host frees it, the window left open
+  loadForThePlayer,            // the player loads the library itself, under its own main window
+};
+
+struct HostCallOrder {
+  const char* name;
+  Owner owner;
+  bool libraryFolderWritable;
+  PlayersFolder playersFolder;
+  std::vector<Step> steps;
+  // What the mixer plays and every open window shows afterwards, and what the next normal start
+  // of the player plays and shows.
+  Values heard;
+  // What the player's plugin.ini holds afterwards; none: no Plugins folder is made there.
+  std::optional<Values> playersFile;
+  // What the library's plugin.ini holds afterwards where its folder is writable.
+  std::optional<Values> besideFile = std::nullopt;
+};
+
+void PrintTo(const HostCallOrder& order, std::ostream* out) {
+  *out << order.name;
 }
 
-// Every file in `folder` with its bytes: what "unchanged" means for a folder.
+using S = Step;
+using P = PlayersFolder;
+const Values usersChoice{usersNewAmount, usersInPlayersFolder.speed};
+const HostCallOrder hostCallOrders[] = {
+    {"FirstMoveIntoThePlayersFolderCarriesTheOtherSettingOver",
+     Owner::player,
+     false,
+     P::empty,
+     {S::configure, S::setAmount, S::initialise},
+     usersChoice,
+     usersChoice},
+    {"InitialiseOnAThreadThePlayersWindowWaitsFor",
+     Owner::player,
+     false,
+     P::usersFile,
+     {S::initialiseOnWorker, S::configure, S::setAmount, S::quit},
+     usersChoice,
+     usersChoice},
+    {"ConfigureOnAThreadThePlayersWindowWaitsFor",
+     Owner::player,
+     false,
+     P::usersFile,
+     {S::configureOnWorker, S::setAmount, S::initialise},
+     usersChoice,
+     usersChoice},
+    {"ConfigureOnItsOwnThreadWhileInitialiseReads",
+     Owner::player,
+     false,
+     P::usersFile,
+     {S::configureWhileInitialising, S::quit},
+     usersInPlayersFolder,
+     usersInPlayersFolder},
+    {"DialogOwnerThenThePlayersOwnLoad",
+     Owner::dialog,
+     false,
+     P::usersFile,
+     {S::configure, S::setAmount, S::freeLibrary, S::loadForThePlayer, S::initialise},
+     usersChoice,
+     usersChoice},
+    {"TwoWindowsShowWhatPlays",
+     Owner::player,
+     false,
+     P::usersFile,
+     {S::initialise, S::configure, S::initialise, S::configure, S::setAmount},
+     usersChoice,
+     usersChoice},
+    {"SettingsFolderTheCodePageCannotSpell",
+     Owner::player,
+     false,
+     P::emptyAndUnspellable,
+     {S::configure, S::setAmount, S::initialise},
+     usersChoice,
+     usersChoice},
+    {"SlowPlayerAnswersInTime",
+     Owner::slowPlayer,
+     false,
+     P::usersFile,
+     {S::initialise},
+     usersInPlayersFolder,
+     usersInPlayersFolder},
+    // Where the player cannot say, the file beside the library, read as ever and unwritable as
+    // ever; the next start with a player that can say carries it over.
+    {"HungPlayer", Owner::hungPlayer, false, P::empty, {S::initialise}, besideTheLibrary, {}},
+    {"OldPlayer", Owner::oldPlayer, false, P::empty, {S::initialise}, besideTheLibrary, {}},
+    {"NonsenseAnswer",
+     Owner::nonsensePlayer,
+     false,
+     P::empty,
+     {S::initialise},
+     besideTheLibrary,
+     {}},
+    {"MissingFolder", Owner::missingFolder, false, P::empty, {S::initialise}, besideTheLibrary, {}},
+    {"NoOwner", Owner::none, false, P::empty, {S::initialise}, besideTheLibrary, {}},
+    {"WritableLibraryFolderKeepsThemBesideIt",
+     Owner::player,
+     true,
+     P::usersFile,
+     {S::configure, S::setAmount, S::initialise, S::quit},
+     usersChoice,
+     usersInPlayersFolder,
+     usersChoice},
+};
+
+const char* unwritableFolder() {
+  const char* folder = std::getenv("CRACKLETON_UNWRITABLE_FOLDER");
+  return folder != nullptr && *folder != '\0' ? folder : nullptr;
+}
+
+std::string whyNoUnwritableFolder() {
+  const char* reason = std::getenv("CRACKLETON_NO_UNWRITABLE_FOLDER");
+  return std::string("no unwritable folder: ") +
+         (reason != nullptr ? reason : "not run by with_unwritable_folder.sh");
+}
+
+// Every file in `folder` with its size, then plugin.ini's bytes: what "unchanged" means for a
+// folder.
 std::string folderContents(const std::string& folder) {
   std::string contents;
   WIN32_FIND_DATAA found;
@@ -78,148 +299,272 @@ std::string folderContents(const std::string& folder) {
   return contents + readTextFile(folder + "\\plugin.ini");
 }
 
-class SettingsPlace : public ::testing::Test {
+BOOL CALLBACK collectSettingsWindow(HWND window, LPARAM windows) {
+  char caption[32] = "";
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  GetWindowTextA(window, caption, sizeof caption);
+  if (processId == GetCurrentProcessId() && lstrcmpA(caption, "Crackleton v1.0") == 0) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  }
+  return TRUE;
+}
+
+std::vector<HWND> settingsWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(collectSettingsWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+// Both thumbs and both labels, as the user sees them.
+std::string shown(HWND window) {
+  char amountLabel[32] = "";
+  char speedLabel[32] = "";
+  GetDlgItemTextA(window, AMOUNT_LABEL_ID, amountLabel, sizeof amountLabel);
+  GetDlgItemTextA(window, SPEED_LABEL_ID, speedLabel, sizeof speedLabel);
+  return std::to_string(SendDlgItemMessageA(window, AMOUNT_SLIDER_ID, TBM_GETPOS, 0, 0)) + " " +
+         std::to_string(SendDlgItemMessageA(window, SPEED_SLIDER_ID, TBM_GETPOS, 0, 0)) + " " +
+         amountLabel + " " + speedLabel;
+}
+
+std::string shownFor(Values values) {
+  return std::to_string(sliderLargest - values.amount) + " " +
+         std::to_string(sliderLargest - values.speed) + " Amount:\n" +
+         std::to_string(percentOf(values.amount)) + "% Speed:\n" +
+         std::to_string(percentOf(values.speed)) + "%";
+}
+
+// One thread with one call.
+std::vector<std::vector<HostCall>> oneCall(HostCall call) {
+  return {{call}};
+}
+
+class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
  protected:
-  // Loads the library at `dllPath` under a player window that answers as `answer` says, and
-  // times `initialise`.
-  void start(const std::string& dllPath, Answer answer) {
-    lstrcpyA(answerText, answer == Answer::missingFolder ? "C:\\no\\such\\folder"
-                                                         : playerFolder.path().c_str());
-    answerValue = answer == Answer::zero         ? 0
-                  : answer == Answer::badPointer ? 16
-                                                 : reinterpret_cast<LRESULT>(answerText);
-    HWND owner = nullptr;
-    if (answer == Answer::hung) {
-      hungThread = CreateThread(nullptr, 0, hungPlayer, &hungWindow, 0, nullptr);
-      while (hungWindow == nullptr) {
-        Sleep(1);
-      }
-      owner = hungWindow;
-    } else if (answer != Answer::noWindow) {
-      owner = playerWindow;
+  void SetUp() override {
+    const HostCallOrder& order = GetParam();
+    if (!order.libraryFolderWritable && unwritableFolder() == nullptr) {
+      GTEST_SKIP() << whyNoUnwritableFolder();
     }
-    std::string error;
-    ASSERT_TRUE(loadPlugin(widenedText(dllPath), 0, owner, plugin, error)) << error;
-    const DWORD before = GetTickCount();
-    ASSERT_EQ(plugin.module->initialise(plugin.module), 0);
-    initialiseMilliseconds = GetTickCount() - before;
-  }
-
-  // As the user does: opens the window and moves the amount slider.
-  void setAmount(int amount) {
-    plugin.module->configure(plugin.module);
-    HWND window = FindWindowA(nullptr, "Crackleton v1.0");
-    ASSERT_NE(window, nullptr);
-    HWND slider = GetDlgItem(window, AMOUNT_SLIDER_ID);
-    SendMessageA(slider, TBM_SETPOS, TRUE, sliderLargest - amount);
-    SendMessageA(window, WM_VSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
-    SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
-  }
-
-  // Ends the module and frees the library, as the player does at its end.
-  void stop() {
-    plugin.module->quit(plugin.module);
-    freePlugin(plugin);
-    if (hungThread != nullptr) {
-      WaitForSingleObject(hungThread, INFINITE);
-      CloseHandle(hungThread);
-      hungThread = nullptr;
-      hungWindow = nullptr;
+    libraryFolder = order.libraryFolderWritable ? writableLibrary.path() : unwritableFolder();
+    if (order.libraryFolderWritable) {
+      writeTextFile(writableLibrary.file("plugin.ini"), iniText(besideTheLibrary));
+      ASSERT_TRUE(CopyFileA(builtDllPath().c_str(), dllPath().c_str(), FALSE));
     }
-  }
+    libraryBefore = folderContents(libraryFolder);
 
-  void expectHeard(int amount) {
-    std::int16_t block[64] = {};
-    plugin.module->process(plugin.module, block, 64, 16, 1, 44100);
-    for (int iValue = 0; iValue < 64; ++iValue) {
-      ASSERT_EQ(block[iValue], std::clamp(noiseTable[iValue] * amount / 256, -32768, 32767))
-          << "value " << iValue;
+    settingsFolder = widenedText(playerFolder.path());
+    if (order.playersFolder == P::emptyAndUnspellable) {
+      settingsFolder += L"\\\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0438";
+      ASSERT_TRUE(CreateDirectoryW(settingsFolder.c_str(), nullptr))
+          << "Wine cannot make a folder named in Cyrillic: its locale must be a UTF-8 one";
     }
+    if (order.playersFolder == P::usersFile) {
+      CreateDirectoryW((settingsFolder + L"\\Plugins").c_str(), nullptr);
+      ASSERT_TRUE(writeFileBytes(playersIni(), iniText(usersInPlayersFolder)));
+    }
+    answerWithFolder(settingsFolder);
+    if (order.playersFolder == P::emptyAndUnspellable) {
+      ASSERT_NE(std::string(ansiAnswerText).find('?'), std::string::npos)
+          << "the ANSI code page spells the folder's name; the 8-bit answer would find it";
+    }
+    ownerWindow = ownerFor(order.owner);
+    load(ownerWindow);
   }
 
-  std::string playersFile() const { return playerFolder.file("Plugins\\plugin.ini"); }
+  HWND ownerFor(Owner owner) {
+    static const wchar_t missingWide[] = L"C:\\no\\such\\folder";
+    static const char missingAnsi[] = "C:\\no\\such\\folder";
+    switch (owner) {
+      case Owner::player:
+        return playerWindow;
+      case Owner::slowPlayer:
+        otherPlayer = std::make_unique<PlayerOnItsOwnThread>(300, false);
+        return otherPlayer->window();
+      case Owner::hungPlayer:
+        otherPlayer = std::make_unique<PlayerOnItsOwnThread>(0, true);
+        return otherPlayer->window();
+      case Owner::oldPlayer:
+        wideAnswer = ansiAnswer = 0;
+        return playerWindow;
+      case Owner::nonsensePlayer:
+        wideAnswer = ansiAnswer = 16;
+        return playerWindow;
+      case Owner::missingFolder:
+        wideAnswer = reinterpret_cast<LRESULT>(missingWide);
+        ansiAnswer = reinterpret_cast<LRESULT>(missingAnsi);
+        return playerWindow;
+      case Owner::dialog:
+        dialogOwner = createDialogOwner();
+        EXPECT_EQ(SendMessageA(dialogOwner, WM_USER, 0, playerSettingsFolderQuery),
+                  MAKELONG(IDOK, DC_HASDEFID));
+        return dialogOwner;
+      case Owner::none:
+        return nullptr;
+    }
+    return nullptr;
+  }
 
   void TearDown() override {
-    if (plugin.library != nullptr) {
-      stop();
-    }
+    callers.clear();
+    otherPlayer.reset();
+    DestroyWindow(dialogOwner);
     DestroyWindow(playerWindow);
   }
 
-  HWND playerWindow = createAnsweringPlayerWindow();
-  HANDLE hungThread = nullptr;
-  HWND hungWindow = nullptr;
+  std::string dllPath() const { return libraryFolder + "\\" + libraryFileName; }
+  std::wstring playersIni() const { return settingsFolder + L"\\Plugins\\plugin.ini"; }
+
+  void load(HWND owner) {
+    std::string error;
+    ASSERT_TRUE(loadPlugin(widenedText(dllPath()), 0, owner, plugin, error)) << error;
+  }
+
+  // Runs a host call, or calls on other threads, and holds it to the module's one wait.
+  template <typename Call>
+  void timed(const char* what, Call call) {
+    const DWORD before = GetTickCount();
+    call();
+    EXPECT_LT(GetTickCount() - before, playerQueryTimeoutMilliseconds + 400) << what;
+  }
+
+  void take(Step step) {
+    EffectModule* module = plugin.module;
+    switch (step) {
+      case Step::configure:
+        timed("configure", [&] { module->configure(module); });
+        pumpMessages();
+        break;
+      case Step::initialise:
+        timed("initialise", [&] { module->initialise(module); });
+        break;
+      case Step::quit:
+        timed("quit", [&] { module->quit(module); });
+        break;
+      case Step::initialiseOnWorker:
+        timed("initialise on a worker",
+              [&] { CallerThreads worker(module, oneCall(HostCall::initialise)); });
+        break;
+      case Step::configureOnWorker:
+        timed("configure on a worker", [&] {
+          callers.push_back(std::make_unique<CallerThreads>(module, oneCall(HostCall::configure)));
+        });
+        break;
+      case Step::configureWhileInitialising:
+        timed("configure while initialise runs", [&] {
+          callers.push_back(
+              std::make_unique<CallerThreads>(module, oneCall(HostCall::configure), [module] {
+                // Until the configuring thread's question waits for this thread.
+                for (int iWait = 0;
+                     iWait < 2000 && (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0;
+                     ++iWait) {
+                  Sleep(1);
+                }
+                module->initialise(module);
+              }));
+        });
+        break;
+      case Step::setAmount: {
+        const std::vector<HWND> windows = settingsWindows();
+        ASSERT_FALSE(windows.empty());
+        HWND slider = GetDlgItem(windows.front(), AMOUNT_SLIDER_ID);
+        const int position = sliderLargest - usersNewAmount;
+        SendMessageA(slider, TBM_SETPOS, TRUE, position);
+        for (WORD scrollCode : {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK}) {
+          SendMessageA(windows.front(), WM_VSCROLL, MAKEWPARAM(scrollCode, position),
+                       reinterpret_cast<LPARAM>(slider));
+        }
+        break;
+      }
+      case Step::freeLibrary:
+        freePlugin(plugin);
+        break;
+      case Step::loadForThePlayer:
+        load(playerWindow);
+        break;
+    }
+  }
+
+  void expectHeardAndShown(Values values) {
+    std::int16_t block[256] = {};
+    plugin.module->process(plugin.module, block, 256, 16, 1, 44100);
+    for (int iValue = 0; iValue < 256; ++iValue) {
+      const int entry = noiseTable[iValue * values.speed / 256];
+      ASSERT_EQ(block[iValue], std::clamp(entry * values.amount / 256, -32768, 32767))
+          << "value " << iValue;
+    }
+    for (HWND window : settingsWindows()) {
+      EXPECT_EQ(shown(window), shownFor(values));
+    }
+  }
+
+  // As the player ends: OK in every window, the hosts' threads gone, `quit`, and the library
+  // freed, which then unloads it.
+  void endAsThePlayerDoes() {
+    for (HWND window : settingsWindows()) {
+      SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
+    }
+    callers.clear();
+    pumpMessages();
+    if (plugin.module != nullptr) {
+      plugin.module->quit(plugin.module);
+    }
+    freePlugin(plugin);
+    EXPECT_EQ(GetModuleHandleA(dllPath().c_str()), nullptr) << "the library stayed loaded";
+  }
+
+  TempFolder writableLibrary;
   TempFolder playerFolder;
+  std::string libraryFolder;
+  std::string libraryBefore;
+  std::wstring settingsFolder;
+  HWND playerWindow = createAnsweringPlayerWindow();
+  std::unique_ptr<PlayerOnItsOwnThread> otherPlayer;
+  HWND dialogOwner = nullptr;
+  HWND ownerWindow = nullptr;
   PlayerPlugin plugin;
-  DWORD initialiseMilliseconds = 0;
+  std::vector<std::unique_ptr<CallerThreads>> callers;
 };
 
-const char* unwritableFolder() {
-  const char* folder = std::getenv("CRACKLETON_UNWRITABLE_FOLDER");
-  return folder != nullptr && *folder != '\0' ? folder : nullptr;
-}
-
-std::string whyNoUnwritableFolder() {
-  const char* reason = std::getenv("CRACKLETON_NO_UNWRITABLE_FOLDER");
-  return std::string("no unwritable folder: ") +
-         (reason != nullptr ? reason : "not run by with_unwritable_folder.sh");
-}
-
-TEST_F(SettingsPlace, UnwritableLibraryFolderKeepsThemInThePlayersFolder) {
-  if (unwritableFolder() == nullptr) {
-    GTEST_SKIP() << whyNoUnwritableFolder();
+TEST_P(SettingsPlace, UsersChoiceIsPlayedShownAndKept) {
+  const HostCallOrder& order = GetParam();
+  for (Step step : order.steps) {
+    take(step);
+    if (HasFatalFailure()) {
+      return;
+    }
   }
-  const std::string library = unwritableFolder();
-  const std::string before = folderContents(library);
-
-  start(library + "\\" + libraryFileName, Answer::playerFolder);
-  expectHeard(100);  // carried over from beside the library
-  setAmount(400);
-  stop();
-  EXPECT_EQ(readTextFile(playersFile()), iniText(400, 256));
-
-  start(library + "\\" + libraryFileName, Answer::playerFolder);
-  expectHeard(400);
-  stop();
-  EXPECT_EQ(folderContents(library), before) << "the library's folder is never written";
-}
-
-// Where the player cannot say (an older player or another host, a window that answers nonsense or
-// hangs), the file beside the library, read as ever and unwritable as ever, and never a wait
-// longer than the timeout.
-TEST_F(SettingsPlace, UnwritableLibraryFolderAndNoAnswerFallsBackBesideTheLibrary) {
-  if (unwritableFolder() == nullptr) {
-    GTEST_SKIP() << whyNoUnwritableFolder();
+  pumpMessages();
+  expectHeardAndShown(order.heard);
+  if (order.playersFile) {
+    EXPECT_EQ(readFileBytes(playersIni()), iniText(*order.playersFile));
+  } else {
+    EXPECT_FALSE(fileExists(settingsFolder + L"\\Plugins")) << "a Plugins folder was made";
   }
-  const std::string library = unwritableFolder();
-  const std::string before = folderContents(library);
-  for (Answer answer :
-       {Answer::noWindow, Answer::zero, Answer::badPointer, Answer::missingFolder, Answer::hung}) {
-    SCOPED_TRACE("answer " + std::to_string(static_cast<int>(answer)));
-    start(library + "\\" + libraryFileName, answer);
-    EXPECT_LT(initialiseMilliseconds, playerQueryTimeoutMilliseconds + 1500);
-    expectHeard(100);
-    stop();
-    EXPECT_FALSE(fileExists(playerFolder.file("Plugins")));
-    EXPECT_EQ(folderContents(library), before);
+  if (order.besideFile) {
+    EXPECT_EQ(folderContents(libraryFolder),
+              std::string(libraryFileName) + ":" +
+                  std::to_string(readTextFile(builtDllPath()).size()) +
+                  "\nplugin.ini:" + std::to_string(iniText(*order.besideFile).size()) + "\n" +
+                  iniText(*order.besideFile))
+        << "the probe leaves no file behind";
+  } else {
+    EXPECT_EQ(folderContents(libraryFolder), libraryBefore) << "the library's folder is written";
   }
+  endAsThePlayerDoes();
+
+  // The next normal start: `initialise` on the main thread, under a player window that answers.
+  answerWithFolder(settingsFolder);
+  load(playerWindow);
+  plugin.module->initialise(plugin.module);
+  plugin.module->configure(plugin.module);
+  pumpMessages();
+  EXPECT_EQ(settingsWindows().size(), 1u);
+  expectHeardAndShown(order.heard);
+  endAsThePlayerDoes();
 }
 
-TEST_F(SettingsPlace, WritableLibraryFolderKeepsThemBesideIt) {
-  TempFolder library;
-  writeTextFile(library.file("plugin.ini"), iniText(100, 256));
-  ASSERT_TRUE(CopyFileA(builtDllPath().c_str(), library.file(libraryFileName).c_str(), FALSE));
-  start(library.file(libraryFileName), Answer::playerFolder);
-  expectHeard(100);
-  setAmount(400);
-  stop();
-  EXPECT_EQ(readTextFile(library.file("plugin.ini")), iniText(400, 256));
-  EXPECT_FALSE(fileExists(playerFolder.file("Plugins"))) << "the player's file is never touched";
-  EXPECT_EQ(
-      folderContents(library.path()),
-      std::string(libraryFileName) + ":" + std::to_string(readTextFile(builtDllPath()).size()) +
-          "\nplugin.ini:" + std::to_string(iniText(400, 256).size()) + "\n" + iniText(400, 256))
-      << "the probe leaves no file behind";
-}
+INSTANTIATE_TEST_SUITE_P(EveryHostCallOrder, SettingsPlace, ::testing::ValuesIn(hostCallOrders),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -386,9 +386,9 @@ TEST_F(SettingsWindow, ChangedSettingsReachTheFileAtQuitWithTheWindowLeftOpen) {
 // ---- What the user sets is never lost -----------------------------------------------------------
 //
 // Players start and end the module around an open window in every order. Whatever the order, the
-// user's latest choice is what the mixer plays, what every open window shows and, once the module
-// is not running or `quit` has run, what the file holds. Each case starts from a file of 256/256
-// and nothing called.
+// user's latest choice is what the mixer plays, what every open window shows and, once the user
+// has ended the change, what the file holds. Each case starts from a file of 256/256 and nothing
+// called.
 
 enum class Step {
   configure,
@@ -426,18 +426,18 @@ const LifetimeCase lifetimeCases[] = {
      {S::initialise, S::configure, S::fileSaysAmount100, S::initialise},
      100,
      100},
-    {"SetAfterQuitIsStoredAtOk",
+    {"SetAfterQuitIsStored",
      {S::initialise, S::configure, S::quit, S::setAmountTo400, S::pressOk, S::initialise},
      400,
      400},
-    {"SetOnAPageIsStoredWhenThePageCloses",
+    {"SetOnAPageIsStoredThoughThePageCloses",
      {S::configureOnPage, S::setAmountTo400, S::closePage, S::initialise},
      400,
      400},
-    {"SetWhileRunningWaitsForQuit",
+    {"SetWhileRunningIsStoredBeforeQuit",
      {S::initialise, S::configure, S::setAmountTo400, S::pressOk},
      400,
-     256},
+     400},
 };
 
 class UsersChoice : public SettingsWindow, public ::testing::WithParamInterface<LifetimeCase> {};

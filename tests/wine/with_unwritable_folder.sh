@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # with_unwritable_folder.sh ROOT BUILD PROGRAM
 # Runs the Windows test PROGRAM under BUILD's Wine with a library folder that cannot be written
-# for real, holding the built DLL and a plugin.ini of amount 100, speed 256, named (as Windows
+# for real, holding the built DLL and a plugin.ini of amount 300, speed 100, named (as Windows
 # names it) in CRACKLETON_UNWRITABLE_FOLDER. Wine run as root writes read-only files, so the
 # folder is made immutable, or else a read-only bind mount; where neither works,
 # CRACKLETON_NO_UNWRITABLE_FOLDER says why and the program skips those cases.
@@ -10,7 +10,7 @@ root=$1 build=$2 program=$3
 
 folder=$(mktemp -d "$build/unwritable.XXXXXX")
 cp "$build/bin/dsp_crackleton.dll" "$folder/"
-printf "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=256\r\nvinyl_amount=100\r\n" \
+printf "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=100\r\nvinyl_amount=300\r\n" \
   >"$folder/plugin.ini"
 mounted=no
 release() {

@@ -205,11 +205,11 @@ class Session {
   void modelLoadsSettings();
   // What `quit` stores while the module runs.
   void modelStoresSettings(const char* after, bool fileLocked = false);
-  // What the module stores before `initialise` reads the file and as a window closes while it is
-  // not running: what the user has set and is not stored yet.
+  // What the module stores as the user ends a change, and at `initialise` where an earlier store
+  // failed: what the user has set and is not stored yet.
   void modelStoresUserChanges(const char* after, bool fileLocked = false);
   void modelStores(const char* after, bool everything, bool fileLocked);
-  void windowClosed(HWND window, const char* how);
+  void forgetWindow(HWND window);
   // Ends a change of the timeline with what the model now holds.
   void settle();
 
@@ -541,7 +541,7 @@ void Session::configureFromThreads() {
     if (IsWindow(window)) {
       fail("OK did not close a settings window opened on another thread");
     }
-    windowClosed(window, "OK in a window of another thread");
+    forgetWindow(window);
   }
   if (opened.size() != (opens ? 1u : 0u)) {
     fail("configure from " + std::to_string(threadCount) + " threads at once opened " +
@@ -573,16 +573,24 @@ void Session::moveSlider() {
                                     ? (random_() % 2) * sliderLargest
                                     : static_cast<std::int32_t>(random_() % (sliderLargest + 1));
   static const WORD scrollCodes[] = {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK, TB_LINEDOWN};
+  const WORD scrollCode = scrollCodes[random_() % 4];
   // As the slider reports a move: the thumb goes first, then the dialog hears of it.
   SendMessageW(slider, TBM_SETPOS, TRUE, position);
   timeline_.beginChange();
-  SendMessageW(chosen.window, WM_VSCROLL, MAKEWPARAM(scrollCodes[random_() % 4], position),
+  SendMessageW(chosen.window, WM_VSCROLL, MAKEWPARAM(scrollCode, position),
                reinterpret_cast<LPARAM>(slider));
   (amount ? model_.held.amount : model_.held.speed) = sliderLargest - position;
-  trail_.back() +=
-      std::string(amount ? " amount " : " speed ") + std::to_string(sliderLargest - position);
+  trail_.back() += std::string(amount ? " amount " : " speed ") +
+                   std::to_string(sliderLargest - position) +
+                   (scrollCode == TB_THUMBTRACK ? " (dragging)" : "");
   (amount ? model_.amountSetByUser : model_.speedSetByUser) = true;
   settle();
+  if (scrollCode != TB_THUMBTRACK) {
+    modelStoresUserChanges("the user ended a change");
+  }
+  for (const SettingsWindow& open : windows_) {
+    checkWindowShowsHeldSettings(open.window, "after a slider moved");
+  }
 }
 
 void Session::pressOk() {
@@ -626,16 +634,14 @@ void Session::pressOk() {
       return;
     }
   }
-  windowClosed(pressed.window, "OK");
+  forgetWindow(pressed.window);
 }
 
-// Closed while the module is not running, a window stores what the user set.
-void Session::windowClosed(HWND window, const char* how) {
+// A window that closes stores nothing: what the user set in it was stored as each change ended,
+// and a change still being dragged is stored by the next `quit` or change.
+void Session::forgetWindow(HWND window) {
   if (model_.recordedWindow == window) {
     model_.recordedWindow = nullptr;
-  }
-  if (!model_.running) {
-    modelStoresUserChanges((std::string(how) + " while the module was not running").c_str());
   }
 }
 
@@ -665,7 +671,7 @@ void Session::finish() {
   }
   for (const SettingsWindow& left : windows_) {
     DestroyWindow(left.window);
-    windowClosed(left.window, "a window destroyed by the host");
+    forgetWindow(left.window);
   }
   windows_.clear();
   if (player_.module != nullptr) {

@@ -3,7 +3,8 @@
 #include "tools/player_host/player_host.h"
 
 CallerThreads::CallerThreads(EffectModule* module,
-                             const std::vector<std::vector<HostCall>>& callLists)
+                             const std::vector<std::vector<HostCall>>& callLists,
+                             const std::function<void()>& meanwhile)
     : module_(module),
       start_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -14,6 +15,9 @@ CallerThreads::CallerThreads(EffectModule* module,
     threads_.push_back(CreateThread(nullptr, 0, callInAndServe, &caller, 0, nullptr));
   }
   SetEvent(start_);
+  if (meanwhile) {
+    meanwhile();
+  }
   while (called_.load() < static_cast<int>(callers_.size())) {
     Sleep(1);
   }

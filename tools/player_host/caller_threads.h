@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "plugin/module.h"
@@ -14,9 +15,11 @@ enum class HostCall { configure, initialise, quit };
 
 class CallerThreads {
  public:
-  // Starts a thread for each list of calls, releases them together, and returns once every
-  // thread has made all its calls.
-  CallerThreads(EffectModule* module, const std::vector<std::vector<HostCall>>& callLists);
+  // Starts a thread for each list of calls, releases them together, runs `meanwhile` on this
+  // thread, and returns once every thread has made all its calls. This thread serves none of its
+  // messages all the while, as a host thread waiting for its callers does.
+  CallerThreads(EffectModule* module, const std::vector<std::vector<HostCall>>& callLists,
+                const std::function<void()>& meanwhile = {});
   // Ends the threads and waits for them; their windows close with them.
   ~CallerThreads();
   CallerThreads(const CallerThreads&) = delete;
