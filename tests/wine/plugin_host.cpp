@@ -38,3 +38,24 @@ bool LoadedPlugin::load(const std::string& dllPath, HWND parentWindow) {
   return CopyFileA(builtDllPath().c_str(), dllPath.c_str(), FALSE) &&
          loadPlugin(widenedText(dllPath), 0, parentWindow, *this, error);
 }
+
+namespace {
+
+BOOL CALLBACK collectSettingsWindow(HWND window, LPARAM windows) {
+  char caption[32] = "";
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  GetWindowTextA(window, caption, sizeof caption);
+  if (processId == GetCurrentProcessId() && lstrcmpA(caption, "Crackleton v1.0") == 0) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::vector<HWND> settingsWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(collectSettingsWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}

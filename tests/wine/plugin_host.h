@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "plugin/module.h"
 #include "tools/player_host/player_host.h"
@@ -39,3 +40,6 @@ struct LoadedPlugin : PlayerPlugin {
   void unload() { freePlugin(*this); }
   ~LoadedPlugin() { unload(); }
 };
+
+// Every settings window of this process (by its caption), open or hidden.
+std::vector<HWND> settingsWindows();

@@ -299,23 +299,6 @@ std::string folderContents(const std::string& folder) {
   return contents + readTextFile(folder + "\\plugin.ini");
 }
 
-BOOL CALLBACK collectSettingsWindow(HWND window, LPARAM windows) {
-  char caption[32] = "";
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  GetWindowTextA(window, caption, sizeof caption);
-  if (processId == GetCurrentProcessId() && lstrcmpA(caption, "Crackleton v1.0") == 0) {
-    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
-  }
-  return TRUE;
-}
-
-std::vector<HWND> settingsWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(collectSettingsWindow, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
 // Both thumbs and both labels, as the user sees them.
 std::string shown(HWND window) {
   char amountLabel[32] = "";

@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr const char* windowCaption = "Crackleton v1.0";
 constexpr int checkBoxIds[] = {FAKE_SKIPPING_CHECK_BOX_ID, SWAYING_CHECK_BOX_ID,
                                NOISE_CHECK_BOX_ID};
 
@@ -55,22 +54,6 @@ std::string windowText(HWND window) {
 
 std::string controlText(HWND window, int controlId) {
   return windowText(GetDlgItem(window, controlId));
-}
-
-BOOL CALLBACK collectSettingsWindow(HWND window, LPARAM windows) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(window, &processId);
-  if (processId == GetCurrentProcessId() && windowText(window) == windowCaption) {
-    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
-  }
-  return TRUE;
-}
-
-// Every settings window of this process, open or hidden.
-std::vector<HWND> settingsWindows() {
-  std::vector<HWND> windows;
-  EnumWindows(collectSettingsWindow, reinterpret_cast<LPARAM>(&windows));
-  return windows;
 }
 
 int sliderPosition(HWND window, int sliderId) {
