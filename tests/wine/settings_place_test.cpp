@@ -151,6 +151,7 @@ enum class Owner {
 enum class PlayersFolder {
   empty,
   usersFile,            // Plugins\plugin.ini holds the user's `usersInPlayersFolder`
+  amountOnly,           // holds only the amount of it, as an earlier release could leave it
   emptyAndUnspellable,  // named in letters the ANSI code page has not
 };
 
@@ -239,6 +240,13 @@ const HostCallOrder hostCallOrders[] = {
      {S::configure, S::setAmount, S::initialise},
      usersChoice,
      usersChoice},
+    {"ASettingThePlayersFileLacksIsReadBesideTheLibrary",
+     Owner::player,
+     false,
+     P::amountOnly,
+     {S::initialise, S::quit},
+     {usersInPlayersFolder.amount, besideTheLibrary.speed},
+     Values{usersInPlayersFolder.amount, besideTheLibrary.speed}},
     {"SlowPlayerAnswersInTime",
      Owner::slowPlayer,
      false,
@@ -317,6 +325,15 @@ std::string shownFor(Values values) {
          std::to_string(percentOf(values.speed)) + "%";
 }
 
+// Both settings as the file at `path` holds them, written out as iniText writes them; -1 for one
+// it does not hold.
+std::string storedIn(const std::wstring& path) {
+  const wchar_t* section = L"Tallowick's Crackleton v1.0";
+  return iniText(
+      {static_cast<int>(GetPrivateProfileIntW(section, L"vinyl_amount", -1, path.c_str())),
+       static_cast<int>(GetPrivateProfileIntW(section, L"vinyl_speed", -1, path.c_str()))});
+}
+
 // One thread with one call.
 std::vector<std::vector<HostCall>> oneCall(HostCall call) {
   return {{call}};
@@ -342,9 +359,13 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
       ASSERT_TRUE(CreateDirectoryW(settingsFolder.c_str(), nullptr))
           << "Wine cannot make a folder named in Cyrillic: its locale must be a UTF-8 one";
     }
-    if (order.playersFolder == P::usersFile) {
+    if (order.playersFolder == P::usersFile || order.playersFolder == P::amountOnly) {
+      std::string text = iniText(usersInPlayersFolder);
+      if (order.playersFolder == P::amountOnly) {
+        text.erase(text.find("vinyl_speed"), text.find("vinyl_amount") - text.find("vinyl_speed"));
+      }
       CreateDirectoryW((settingsFolder + L"\\Plugins").c_str(), nullptr);
-      ASSERT_TRUE(writeFileBytes(playersIni(), iniText(usersInPlayersFolder)));
+      ASSERT_TRUE(writeFileBytes(playersIni(), text));
     }
     answerWithFolder(settingsFolder);
     if (order.playersFolder == P::emptyAndUnspellable) {
@@ -520,7 +541,7 @@ TEST_P(SettingsPlace, UsersChoiceIsPlayedShownAndKept) {
   pumpMessages();
   expectHeardAndShown(order.heard);
   if (order.playersFile) {
-    EXPECT_EQ(readFileBytes(playersIni()), iniText(*order.playersFile));
+    EXPECT_EQ(storedIn(playersIni()), iniText(*order.playersFile)) << readFileBytes(playersIni());
   } else {
     EXPECT_FALSE(fileExists(settingsFolder + L"\\Plugins")) << "a Plugins folder was made";
   }
