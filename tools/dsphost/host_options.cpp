@@ -24,9 +24,12 @@ bool readWholeNumber(const char* text, std::int32_t largest, std::int32_t& value
   return true;
 }
 
+// Named apart: clang-format releases space "HostOptions::* field" differently in a declaration.
+using HostOptionField = std::int32_t HostOptions::*;
+
 struct NumberOption {
   const char* name;
-  std::int32_t HostOptions::*field;
+  HostOptionField field;
   std::int32_t smallest;
   std::int32_t largest;
   const char* range;  // said in the error when the value is refused
