@@ -3,6 +3,12 @@
 
 project_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# Everything here runs in a UTF-8 locale of its own, whatever the caller's (a fresh container has
+# none): Wine makes Unix file names in the locale's character set, and in the POSIX locale it
+# cannot name the tests' folders that the ANSI code page cannot spell. C.UTF-8 is on every Debian.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+unset LANGUAGE
+
 # The cross build of the product, its installer and its Windows tests.
 # shellcheck disable=SC2034 # for the scripts that source this
 windows_build=(-DCMAKE_TOOLCHAIN_FILE="$project_root/cmake/mingw-i686.cmake")

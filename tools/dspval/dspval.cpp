@@ -130,9 +130,10 @@ bool loadCyclesStayFlat(const std::wstring& builtDll, long cycles, std::mt19937&
   GetTempPathW(MAX_PATH, temp);
   const std::wstring folder =
       std::wstring(temp) + L"dspval-cycles-" + std::to_wstring(GetCurrentProcessId());
-  CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring dll = folder + L"\\" + widenedText(libraryFileName);
-  CopyFileW(builtDll.c_str(), dll.c_str(), FALSE);
+  if (!layOutLibraryFolder(folder, builtDll, dll, failure)) {
+    return false;
+  }
   const HWND playerWindow = createPlayerWindow();
 
   auto cycle = [&] {

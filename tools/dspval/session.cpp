@@ -175,8 +175,9 @@ class Session {
  private:
   using Action = void (Session::*)();
 
-  void prepareFolder();
-  void prepareSettingsFile();
+  // Each false when a step of laying out the session failed; the session then fails.
+  bool prepareFolder();
+  bool prepareSettingsFile();
   void chooseAndTakeAction();
 
   // The host's actions.
@@ -249,8 +250,11 @@ class Session {
 };
 
 std::vector<std::string> Session::run() {
-  prepareFolder();
-  prepareSettingsFile();
+  ++totals_.sessions;
+  if (!prepareFolder() || !prepareSettingsFile()) {
+    deleteTree(folder_);
+    return failures_;
+  }
   playerWindow_ = createPlayerWindow();
   const int actionCount = 6 + static_cast<int>(random_() % 30);
   for (int iAction = 0; iAction < actionCount && failures_.empty(); ++iAction) {
@@ -268,7 +272,6 @@ std::vector<std::string> Session::run() {
   }
   DestroyWindow(playerWindow_);
   deleteTree(folder_);
-  ++totals_.sessions;
   if (!failures_.empty()) {
     std::string trail = "the host did: ";
     for (const std::string& step : trail_) {
@@ -279,7 +282,7 @@ std::vector<std::string> Session::run() {
   return failures_;
 }
 
-void Session::prepareFolder() {
+bool Session::prepareFolder() {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   static int sessionCount = 0;
@@ -289,12 +292,16 @@ void Session::prepareFolder() {
     folder_ += std::wstring(L"-") + unspellableFolderName;
   }
   deleteTree(folder_);
-  CreateDirectoryW(folder_.c_str(), nullptr);
   dllPath_ = folder_ + L"\\" + widenedText(libraryFileName);
-  CopyFileW(builtDll_.c_str(), dllPath_.c_str(), FALSE);
+  std::string failure;
+  if (!layOutLibraryFolder(folder_, builtDll_, dllPath_, failure)) {
+    fail("laying out the session: " + failure);
+    return false;
+  }
+  return true;
 }
 
-void Session::prepareSettingsFile() {
+bool Session::prepareSettingsFile() {
   // What a hand-edited file may hold; the platform's reader decides what each one means.
   static const char* const oddValues[] = {"abc", "-5",  "0x200", "1e3", "2147483648", "99999999999",
                                           "",    " 70", "-0",    "+12", "65537"};
@@ -338,13 +345,19 @@ void Session::prepareSettingsFile() {
                                    ? ""
                                    : " in a folder the code page cannot spell"));
   if (condition_ == FileCondition::missing) {
-    return;
+    return true;
   }
   if (condition_ == FileCondition::directory) {
-    CreateDirectoryW(ini().c_str(), nullptr);
-    return;
+    if (!CreateDirectoryW(ini().c_str(), nullptr)) {
+      fail("laying out the session: cannot make a folder named " + narrowText(ini()));
+      return false;
+    }
+    return true;
   }
-  writeFileBytes(ini(), text);
+  if (!writeFileBytes(ini(), text)) {
+    fail("laying out the session: cannot write " + narrowText(ini()));
+    return false;
+  }
   otherSections_ = withoutSection(text, section_);
   const std::wstring section = widenedText(section_);
   for (auto [key, value] :
@@ -363,6 +376,7 @@ void Session::prepareSettingsFile() {
       condition_ = FileCondition::normal;
     }
   }
+  return true;
 }
 
 void Session::chooseAndTakeAction() {

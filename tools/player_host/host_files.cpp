@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tools/player_host/player_host.h"
+
 std::string readFileBytes(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
@@ -61,4 +63,22 @@ std::wstring widenedText(const std::string& text) {
   std::wstring wide(size > 0 ? size - 1 : 0, L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
   return wide;
+}
+
+bool layOutLibraryFolder(const std::wstring& folder, const std::wstring& builtLibrary,
+                         const std::wstring& copy, std::string& failure) {
+  // A file system that cannot name the folder (Wine in a locale without UTF-8, say) fails here.
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    const DWORD error = GetLastError();
+    failure =
+        "cannot make the folder " + narrowText(folder) + " (" + describeWindowsError(error) + ")";
+    return false;
+  }
+  if (!CopyFileW(builtLibrary.c_str(), copy.c_str(), FALSE)) {
+    const DWORD error = GetLastError();
+    failure = "cannot copy " + narrowText(builtLibrary) + " to " + narrowText(copy) + " (" +
+              describeWindowsError(error) + ")";
+    return false;
+  }
+  return true;
 }
