@@ -56,10 +56,11 @@ run_static_i386_program() {
 }
 
 # Prints the interpreter that binfmt_misc hands 32-bit x86 programs to, if an enabled entry
-# claims them (an emulator); prints nothing where the kernel runs them itself.
+# claims them (an emulator); prints nothing where the kernel runs them itself. The kernel tries
+# the newest entry first, and scripts/enable-32bit registers its own (qemu-i386) last.
 i386_binfmt_interpreter() {
   local entry magic
-  for entry in "$binfmt_misc"/*; do
+  for entry in "$binfmt_misc"/qemu-i386 "$binfmt_misc"/*; do
     grep -qsx enabled "$entry" || continue
     magic=$(sed -n 's/^magic //p' "$entry")
     # ELF, 32-bit, little-endian, machine 3 (i386) at byte 18.
