@@ -236,7 +236,7 @@ Beside||$drive/Beside|/ACTIVATE|$other_name|$ours_name+0|+0||0
 Roaming|{26}\\Roaming|$appdata/Roaming|/ACTIVATE|$other_name|$ours_name+0|+0||0
 Local|{28}\\Local|$local_appdata/Local|/ACTIVATE|$other_name|$ours_name+0|+0||0
 Relative|Settings|$drive/Relative/Settings|/ACTIVATE|$other_name|$ours_name+0|+0|utf16.ini|0
-By hand|{26}\\By hand|$appdata/By hand||DSP_Crackleton.DLL|DSP_Crackleton.DLL|+0||0
+ByHand|{26}\\By hand|$appdata/By hand||DSP_Crackleton.DLL|DSP_Crackleton.DLL|+0||0
 Another|{26}\\Another|$appdata/Another||$other_name|$other_name|$other_name|utf16-odd.ini|5
 EOF
 
