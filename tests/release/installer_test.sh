@@ -191,9 +191,9 @@ check "the DLL goes into Program Files (x86)\\Winamp\\Plugins" \
 # no paths.ini), /ACTIVATE or not, and the DSP plug-in it names before, after the install and
 # after the uninstall ("+0": the line dspplugin_num=0 after the others of [Winamp], where the
 # profile API puts a new key). Everything else is in the profile API's own layout, which it
-# writes back as it read it. A row may put a plugin.ini into its settings folder's Plugins folder:
-# UTF-16 holding our section, which the uninstaller takes out; or the same with one byte more,
-# which it cannot read and so must keep, exit code 5.
+# writes back as it read it. A row may put a plugin.ini into its settings folder's Plugins folder
+# and name the file it must be after the uninstall (FILE>FILE): ours taken out of an 8-bit or a
+# UTF-16 one; or, a byte longer, UTF-16 it cannot read and so must keep, with exit code 5.
 winamp_ini() {  # winamp_ini STATE: the winamp.ini that names plug-in STATE, as above
   local number=''
   [[ $1 == *+0 ]] && number='dspplugin_num=0\r\n'
@@ -214,30 +214,26 @@ while IFS='|' read -r name inidir settings option before installed uninstalled p
   mkdir -p "$player_folder/Plugins" "$settings/Plugins"
   [ -z "$inidir" ] || printf '[Winamp]\r\ninidir=%s\r\n' "$inidir" >"$player_folder/paths.ini"
   winamp_ini "$before" >"$settings/winamp.ini"
-  [ -z "$plugin_ini" ] || cp "$work/$plugin_ini" "$settings/Plugins/plugin.ini"
+  [ -z "$plugin_ini" ] || cp "$work/${plugin_ini%>*}" "$settings/Plugins/plugin.ini"
   # shellcheck disable=SC2086 # no option is no argument
   exits 0 "$name: silent install $option" "$installer" /S $option "/D=$folder"
   winamp_ini "$installed" >"$work/expected.ini"
-  check "$name: winamp.ini in $settings names '${installed%+0}', every other byte kept" \
+  check "$name: winamp.ini in ${settings#"$drive/"} names '${installed%+0}', every other byte kept" \
     cmp -s "$work/expected.ini" "$settings/winamp.ini"
   exits "$status" "$name: uninstall" "$player_folder/Plugins/Uninstall Crackleton.exe" /S \
     "_?=$folder\\Plugins"
   winamp_ini "$uninstalled" >"$work/expected.ini"
   check "$name: after the uninstall it names '${uninstalled%+0}', every other byte kept" \
     cmp -s "$work/expected.ini" "$settings/winamp.ini"
-  case $plugin_ini in
-    utf16.ini) check "$name: the UTF-16 plugin.ini loses exactly our section" \
-      cmp -s "$work/utf16-without-ours.ini" "$settings/Plugins/plugin.ini" ;;
-    ?*) check "$name: the plugin.ini it cannot read stays byte for byte" \
-      cmp -s "$work/$plugin_ini" "$settings/Plugins/plugin.ini" ;;
-  esac
+  [ -z "$plugin_ini" ] || check "$name: plugin.ini in ${settings#"$drive/"}/Plugins is now ${plugin_ini#*>}" \
+    cmp -s "$work/${plugin_ini#*>}" "$settings/Plugins/plugin.ini"
 done <<EOF
 Beside||$drive/Beside|/ACTIVATE|$other_name|$ours_name+0|+0||0
-Roaming|{26}\\Roaming|$appdata/Roaming|/ACTIVATE|$other_name|$ours_name+0|+0||0
+Roaming|{26}\\Roaming|$appdata/Roaming|/ACTIVATE|$other_name|$ours_name+0|+0|utf16.ini>utf16-without-ours.ini|0
 Local|{28}\\Local|$local_appdata/Local|/ACTIVATE|$other_name|$ours_name+0|+0||0
-Relative|Settings|$drive/Relative/Settings|/ACTIVATE|$other_name|$ours_name+0|+0|utf16.ini|0
+Relative|Settings|$drive/Relative/Settings|/ACTIVATE|$other_name|$ours_name+0|+0|plugin.ini>plugin-without-ours.ini|0
 ByHand|{26}\\By hand|$appdata/By hand||DSP_Crackleton.DLL|DSP_Crackleton.DLL|+0||0
-Another|{26}\\Another|$appdata/Another||$other_name|$other_name|$other_name|utf16-odd.ini|5
+Another|{26}\\Another|$appdata/Another||$other_name|$other_name|$other_name|utf16-odd.ini>utf16-odd.ini|5
 EOF
 
 # As a user: every page's default button, the last page's two boxes left ticked. The player then
