@@ -21,7 +21,7 @@ int main() {
   }
 
   PROCESS_INFORMATION process;
-  if (!startRestOfCommandLine(process)) {
+  if (!startProgram(restOfCommandLine(), process)) {
     return 102;
   }
   // The window keeps answering while it waits: a program that sends it a message, or broadcasts

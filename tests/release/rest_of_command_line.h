@@ -7,9 +7,10 @@
 #include <cstring>
 #include <string>
 
-// The command line after the program's own name, which may be quoted.
-inline std::string argumentsAfterProgramName(const char* commandLine) {
-  const char* rest = commandLine;
+// The rest of this program's command line after its own name (which may be quoted), as it
+// arrived here.
+inline std::string restOfCommandLine() {
+  const char* rest = GetCommandLineA();
   if (*rest == '"') {
     rest = std::strchr(rest + 1, '"');
     rest = rest ? rest + 1 : "";
@@ -19,10 +20,8 @@ inline std::string argumentsAfterProgramName(const char* commandLine) {
   return rest + std::strspn(rest, " \t");
 }
 
-// Starts the rest of this program's command line as it arrived here; false when there is none or
-// it cannot be started.
-inline bool startRestOfCommandLine(PROCESS_INFORMATION& process) {
-  std::string commandLine = argumentsAfterProgramName(GetCommandLineA());
+// Starts `commandLine`; false when it is empty or cannot be started.
+inline bool startProgram(std::string commandLine, PROCESS_INFORMATION& process) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   process = {};

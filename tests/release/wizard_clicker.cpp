@@ -4,11 +4,15 @@
 // the page's check boxes, one a line, "[x] TEXT" or "[ ] TEXT", and presses the button. Exits
 // with PROGRAM's exit code; 101 when PROGRAM could not be started, 102 when no page could be
 // pressed for a minute (a message box waiting, say), after ending PROGRAM.
+// wizard_clicker --stop-at-check-boxes PROGRAM [ARGUMENTS...]
+// The same up to the first page with check boxes, which it leaves open: it prints the window's
+// screen rectangle, "x y width height", and waits for PROGRAM to end (for scripts/screenshot).
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "tests/release/rest_of_command_line.h"
 
@@ -20,6 +24,7 @@ constexpr DWORD pollMs = 100;
 constexpr DWORD settleMs = 500;
 constexpr DWORD pageTimeoutMs = 60000;
 constexpr int timedOut = 102;
+constexpr const char* stopOption = "--stop-at-check-boxes";
 
 bool hasClass(HWND window, const char* className) {
   char actual[32] = "";
@@ -73,13 +78,16 @@ HWND pressableButton(const Wizard& wizard) {
   return button && IsWindowVisible(button) && IsWindowEnabled(button) ? button : nullptr;
 }
 
-BOOL CALLBACK printIfCheckBox(HWND control, LPARAM) {
+// Prints `control` if it is a check box that shows, and counts it in the int at `count`.
+BOOL CALLBACK printIfCheckBox(HWND control, LPARAM count) {
   const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
-  if (hasClass(control, "Button") && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)) {
+  if (IsWindowVisible(control) && hasClass(control, "Button") &&
+      (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX)) {
     char text[256] = "";
     GetWindowTextA(control, text, sizeof text);
     const bool checked = SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
     std::printf("[%c] %s\n", checked ? 'x' : ' ', text);
+    ++*reinterpret_cast<int*>(count);
   }
   return TRUE;
 }
@@ -87,8 +95,14 @@ BOOL CALLBACK printIfCheckBox(HWND control, LPARAM) {
 }  // namespace
 
 int main() {
+  std::string commandLine = restOfCommandLine();
+  const bool stopAtCheckBoxes = commandLine.rfind(stopOption, 0) == 0;
+  if (stopAtCheckBoxes) {
+    commandLine.erase(0, std::strlen(stopOption));
+    commandLine.erase(0, commandLine.find_first_not_of(" \t"));
+  }
   PROCESS_INFORMATION process;
-  if (!startRestOfCommandLine(process)) {
+  if (!startProgram(commandLine, process)) {
     return 101;
   }
   HWND pressedPage = nullptr;
@@ -103,7 +117,17 @@ int main() {
       const HWND button = pressableButton(wizard);
       if (wizard.page == page && button) {
         std::printf("page %d\n", ++pageNumber);
-        EnumChildWindows(page, printIfCheckBox, 0);
+        int checkBoxes = 0;
+        EnumChildWindows(page, printIfCheckBox, reinterpret_cast<LPARAM>(&checkBoxes));
+        if (stopAtCheckBoxes && checkBoxes > 0) {
+          RECT rect;
+          GetWindowRect(wizard.window, &rect);
+          std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                      rect.bottom - rect.top);
+          std::fflush(stdout);
+          WaitForSingleObject(process.hProcess, INFINITE);
+          return exitCodeOf(process);
+        }
         std::fflush(stdout);
         SendMessageA(button, BM_CLICK, 0, 0);
         pressedPage = page;
