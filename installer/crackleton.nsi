@@ -11,6 +11,11 @@
 ; Nothing that depends on the time or place of the build goes in: file times are not stored
 ; (SetDateSave off) and the script uses no build date.
 ;
+; Command line: /S installs silently; /D=FOLDER (last, unquoted) picks the player's folder;
+; /ACTIVATE, with /S, also makes Crackleton the player's DSP/effect plug-in, as the finish page's
+; first box does. A silent install otherwise leaves the player's settings alone, and it never
+; starts the player.
+;
 ; Exit codes: 0 done; 1 cancelled by the user; 3 the folder has no Plugins folder; 4 the player
 ; is running. In the last two cases nothing has been written. The uninstaller's: 0 done; 4 the
 ; player is running, nothing removed; 5 the plug-in was removed but its settings could not be taken
@@ -19,6 +24,8 @@
 Unicode true
 
 !include LogicLib.nsh
+!include FileFunc.nsh
+!include MUI2.nsh
 
 !define PRODUCT "Crackleton"
 !define PUBLISHER "Tallowick"
@@ -27,6 +34,11 @@ Unicode true
 ; The plug-in's section in plugin.ini: its description text (plugin/names.h).
 !define SETTINGS_SECTION "Tallowick's Crackleton v1.0"
 !define UNINSTALLER "Uninstall Crackleton.exe"
+; The player's own settings: which DSP plug-in it loads (the file name in its Plugins folder, and
+; the module's number).
+!define PLAYER_SETTINGS_FILE "winamp.ini"
+!define DSP_NAME_KEY "dspplugin_name"
+!define DSP_NUMBER_KEY "dspplugin_num"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Crackleton"
 !define EXIT_NOT_PLAYER_FOLDER 3
 !define EXIT_PLAYER_RUNNING 4
@@ -49,13 +61,6 @@ SetDateSave off
 ShowInstDetails show
 ShowUninstDetails show
 
-LicenseData "${LICENSE}"
-UninstallText "This removes the Crackleton plug-in and its settings from the player's Plugins \
-folder below. The other plug-ins and their settings stay as they are." "Plugins folder:"
-DirText "Setup will install the Crackleton DSP plug-in into the Plugins folder of the player \
-installed in the folder below. To use another copy of the player, choose its folder (the one \
-with winamp.exe and a Plugins folder)." "Player folder"
-
 VIProductVersion ${VERSION}
 VIFileVersion ${VERSION}
 VIAddVersionKey /LANG=1033 ProductName "${PRODUCT}"
@@ -65,11 +70,36 @@ VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 LegalCopyright "${COPYRIGHT}"
 
-Page license
-Page directory "" "" CheckFolderOnLeave
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_LICENSE "${LICENSE}"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install the Crackleton DSP plug-in into the \
+Plugins folder of the player installed in the folder below. To use another copy of the player, \
+choose its folder (the one with winamp.exe and a Plugins folder)."
+!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Player folder"
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolderOnLeave
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+; The finish page's two boxes are MUI's "run" and "show readme" boxes, with functions of ours:
+; MUI calls them in that order, so the plug-in is chosen before the player starts.
+!define MUI_FINISHPAGE_TEXT "Crackleton is installed in the player's Plugins folder.$\r$\n$\r$\n\
+The first box makes it the player's DSP/effect plug-in, in place of whichever one is chosen now."
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Use Crackleton as the player's DSP/effect plug-in"
+!define MUI_FINISHPAGE_RUN_FUNCTION ChoosePluginInPlayer
+!define MUI_FINISHPAGE_SHOWREADME
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Start the player now"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION StartPlayer
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW ShowSettingsWindowHint
+!insertmacro MUI_PAGE_FINISH
+
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "This removes the Crackleton plug-in and its settings from \
+the player's Plugins folder below. The other plug-ins and their settings stay as they are."
+!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Plugins folder:"
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_UNPAGE_FINISH
+
+!insertmacro MUI_LANGUAGE "English"
 
 ; While the player runs, its plug-ins are loaded: the DLL cannot be replaced or removed, and the
 ; plug-in writes its settings back to plugin.ini when the player stops it. The user closes the
@@ -91,6 +121,76 @@ Retry." /SD IDCANCEL IDRETRY retry
 !macroend
 !insertmacro DEFINE_WAIT_FOR_PLAYER ""
 !insertmacro DEFINE_WAIT_FOR_PLAYER "un."
+
+; The player's settings folder, which holds winamp.ini and a Plugins folder with the player's own
+; plugin.ini. The player reads it from "inidir" in paths.ini beside winamp.exe, if there is one:
+; an absolute path, or one relative to the player's folder, either of which may hold {N} for the
+; shell folder of CSIDL number N ({26} the user's Application Data, {28} its local one, {5}
+; Documents). Without it, the player's own folder.
+Var playerFolder
+Var playerSettingsFolder
+; 1 when paths.ini names the settings folder.
+Var settingsFolderNamed
+!macro DEFINE_FIND_PLAYER_SETTINGS_FOLDER un
+  ; Sets $playerFolder to the full path of folder $0, and $playerSettingsFolder to its player's
+  ; settings folder; empty when a shell folder that paths.ini names has no path here.
+  Function ${un}FindPlayerSettingsFolder
+    System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+    ${IfThen} $2 = 0 ${|} StrCpy $1 $0 ${|}
+    StrCpy $playerFolder $1
+    StrCpy $playerSettingsFolder $playerFolder
+    StrCpy $settingsFolderNamed 0
+    ReadINIStr $0 "$playerFolder\paths.ini" "Winamp" "inidir"
+    ${IfThen} $0 == "" ${|} Return ${|}
+    StrCpy $settingsFolderNamed 1
+
+    ; $1 is the text so far with its {N} replaced; $0 what is left to read.
+    StrCpy $1 ""
+    ${Do}
+      StrCpy $2 $0 1
+      ${IfThen} $2 == "" ${|} ${ExitDo} ${|}
+      StrCpy $0 $0 "" 1
+      ${If} $2 == "{"
+        ; $3: the text up to the next "}", if there is one and it is a number.
+        StrCpy $4 0
+        ${Do}
+          StrCpy $5 $0 1 $4
+          ${IfThen} $5 == "}" ${|} ${ExitDo} ${|}
+          ${IfThen} $5 == "" ${|} ${ExitDo} ${|}
+          IntOp $4 $4 + 1
+        ${Loop}
+        StrCpy $3 $0 $4
+        IntOp $6 $3 + 0
+        ${If} $5 == "}"
+        ${AndIf} $3 != ""
+        ${AndIf} $6 == $3
+          System::Call 'shell32::SHGetFolderPathW(p 0, i r6, p 0, i 0, w .r7) i .r8'
+          ${If} $8 <> 0
+            StrCpy $playerSettingsFolder ""
+            Return
+          ${EndIf}
+          IntOp $4 $4 + 1
+          StrCpy $0 $0 "" $4
+          StrCpy $2 $7
+        ${EndIf}
+      ${EndIf}
+      StrCpy $1 "$1$2"
+    ${Loop}
+
+    ; A path of its own starts with a drive ("C:") or a backslash ("\\server\share", "\folder").
+    StrCpy $2 $1 1
+    StrCpy $3 $1 1 1
+    ${If} $2 != "\"
+    ${AndIf} $3 != ":"
+      StrCpy $1 "$playerFolder\$1"
+    ${EndIf}
+    System::Call 'kernel32::GetFullPathNameW(w r1, i ${NSIS_MAX_STRLEN}, w .r2, p 0) i .r3'
+    ${IfThen} $3 = 0 ${|} StrCpy $2 $1 ${|}
+    StrCpy $playerSettingsFolder $2
+  FunctionEnd
+!macroend
+!insertmacro DEFINE_FIND_PLAYER_SETTINGS_FOLDER ""
+!insertmacro DEFINE_FIND_PLAYER_SETTINGS_FOLDER "un."
 
 ; The player makes its Plugins folder when it is installed: a folder without one is not the
 ; player's. Interactively the directory page stays open for another choice.
@@ -157,6 +257,58 @@ Section
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; Makes Crackleton the player's DSP/effect plug-in, whichever one was chosen before, through the
+; profile API, which leaves the rest of winamp.ini to the player's own reading. The player reads
+; the file when it starts: it must not be running (it is not, after the checks above), or it
+; would write its own choice back when it stops.
+Function ChoosePluginInPlayer
+  StrCpy $0 $INSTDIR
+  Call FindPlayerSettingsFolder
+  ${If} $playerSettingsFolder != ""
+    CreateDirectory $playerSettingsFolder
+    StrCpy $0 "$playerSettingsFolder\${PLAYER_SETTINGS_FILE}"
+    ClearErrors
+    WriteINIStr $0 "Winamp" "${DSP_NAME_KEY}" "dsp_crackleton.dll"
+    WriteINIStr $0 "Winamp" "${DSP_NUMBER_KEY}" "0"
+    ${IfNot} ${Errors}
+      DetailPrint "Chose the plug-in in $0."
+      Return
+    ${EndIf}
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONEXCLAMATION "The player's settings could not be written, so Crackleton \
+is not chosen yet. In the player's Preferences, open DSP/Effect and choose it there." /SD IDOK
+FunctionEnd
+
+; The installer runs elevated; a player started from it would run elevated too, and keep its
+; settings where an elevated program's go. Explorer, started with a program's path, hands it to
+; the desktop's own shell, which starts it as the signed-in user (Wine's explorer.exe, which has
+; no separate shell to hand it to, starts it through ShellExecute and ends).
+Function StartPlayer
+  ${If} ${FileExists} "$INSTDIR\winamp.exe"
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\winamp.exe"'
+  ${EndIf}
+FunctionEnd
+
+; Under the boxes: where the settings window is.
+Function ShowSettingsWindowHint
+  ${NSD_CreateLabel} 120u 130u 195u 40u "To change the noise later, open the player's Preferences \
+(Ctrl+P), go to Plug-ins, DSP/Effect, and press $\"Configure active plug-in$\"."
+  Pop $0
+  SetCtlColors $0 "${MUI_TEXTCOLOR}" "${MUI_BGCOLOR}"
+FunctionEnd
+
+; A silent install chooses the plug-in only when asked to.
+Function .onInstSuccess
+  ${If} ${Silent}
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/ACTIVATE" $1
+    ${IfNot} ${Errors}
+      Call ChoosePluginInPlayer
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 ; The uninstaller lives in the Plugins folder, so $INSTDIR is that folder here.
 Function un.onInit
   Call un.WaitForPlayerToClose
@@ -173,9 +325,13 @@ FunctionEnd
 ; - a line that, after leading blanks, starts with "[" and holds a "]" is a section header; its
 ;   name is what lies between the "[" and the last "]", without leading and trailing blanks,
 ;   matched without regard to case;
-; - a UTF-8 byte-order mark is not part of the first line.
+; - a UTF-8 byte-order mark is not part of the first line;
+; - a file that starts with the UTF-16LE byte-order mark (bytes FF FE) is UTF-16LE text: the same
+;   rules hold for its 16-bit characters.
 ; Our section is its header line and every line up to the next header, or the end of the file.
-; Lines are read a byte at a time, so neither their length nor their bytes matter.
+; Lines are read a character (byte or 16-bit unit) at a time, so neither their length nor their
+; characters matter. A file this cannot read so (UTF-16 with an odd number of bytes, or
+; big-endian) may hold our section all the same: it is kept as it is, and the uninstaller says so.
 ;
 ; The copy without our section is written beside the file, every step checked, and only a whole
 ; copy replaces it, in one step that keeps the file's attributes and security. Whatever fails (a
@@ -188,7 +344,8 @@ Var iniNew
 Var iniIn
 Var iniOut
 Var writeFailed
-Var iniByte
+Var iniChar
+Var iniCharSize
 Var lineStart
 Var lineEnd
 Var linePhase
@@ -203,16 +360,31 @@ Var ourSectionsFound
 ; Only names about as long as ours can be ours; longer ones are not kept.
 !define HEADER_TEXT_LIMIT 64
 
-; Copies bytes from $iniIn to $iniOut until $iniIn reaches offset $0; a failed write sets
+; Reads the next character of $iniIn, $iniCharSize bytes, into $iniChar; sets the error flag at
+; the end of the file.
+Function un.ReadChar
+  ClearErrors
+  ${If} $iniCharSize = 2
+    FileReadWord $iniIn $iniChar
+  ${Else}
+    FileReadByte $iniIn $iniChar
+  ${EndIf}
+FunctionEnd
+
+; Copies characters from $iniIn to $iniOut until $iniIn reaches offset $0; a failed write sets
 ; $writeFailed.
-Function un.CopyBytesUpTo
+Function un.CopyUpTo
   FileSeek $iniIn 0 CUR $1
   ${DoWhile} $1 < $0
-    FileReadByte $iniIn $iniByte
+    Call un.ReadChar
     ClearErrors
-    FileWriteByte $iniOut $iniByte
+    ${If} $iniCharSize = 2
+      FileWriteWord $iniOut $iniChar
+    ${Else}
+      FileWriteByte $iniOut $iniChar
+    ${EndIf}
     ${IfThen} ${Errors} ${|} StrCpy $writeFailed 1 ${|}
-    IntOp $1 $1 + 1
+    IntOp $1 $1 + $iniCharSize
   ${Loop}
 FunctionEnd
 
@@ -228,33 +400,32 @@ Function un.ReadLine
   StrCpy $headerTooLong 0
   StrCpy $headerFound 0
   ${Do}
-    ClearErrors
-    FileReadByte $iniIn $iniByte
+    Call un.ReadChar
     ${IfThen} ${Errors} ${|} ${ExitDo} ${|}
-    IntOp $lineEnd $lineEnd + 1
-    ${If} $iniByte = 10
-    ${OrIf} $iniByte = 13
+    IntOp $lineEnd $lineEnd + $iniCharSize
+    ${If} $iniChar = 10
+    ${OrIf} $iniChar = 13
       ${ExitDo}
     ${EndIf}
-    ${If} $iniByte = 9
-    ${OrIf} $iniByte = 11
-    ${OrIf} $iniByte = 12
-    ${OrIf} $iniByte = 26
-    ${OrIf} $iniByte = 32
+    ${If} $iniChar = 9
+    ${OrIf} $iniChar = 11
+    ${OrIf} $iniChar = 12
+    ${OrIf} $iniChar = 26
+    ${OrIf} $iniChar = 32
       ; Inside the brackets, blanks count only between other characters.
       ${If} $linePhase == "brackets"
       ${AndIf} $headerText != ""
-        IntFmt $0 "%c" $iniByte
+        IntFmt $0 "%c" $iniChar
         StrCpy $headerBlanks "$headerBlanks$0" ${HEADER_TEXT_LIMIT}
       ${EndIf}
     ${ElseIf} $linePhase == "blanks"
-      ${If} $iniByte = 91
+      ${If} $iniChar = 91
         StrCpy $linePhase "brackets"
       ${Else}
         StrCpy $linePhase "other"
       ${EndIf}
     ${ElseIf} $linePhase == "brackets"
-      ${If} $iniByte = 93
+      ${If} $iniChar = 93
         StrCpy $headerFound 1
         StrCpy $headerName ""
         ${IfThen} $headerTooLong = 0 ${|} StrCpy $headerName $headerText ${|}
@@ -262,8 +433,8 @@ Function un.ReadLine
       ${If} $headerTooLong = 0
         ; The profile API's name would end at a NUL; here it stands for a character that
         ; matches nothing.
-        ${IfThen} $iniByte = 0 ${|} StrCpy $iniByte 1 ${|}
-        IntFmt $0 "%c" $iniByte
+        ${IfThen} $iniChar = 0 ${|} StrCpy $iniChar 1 ${|}
+        IntFmt $0 "%c" $iniChar
         StrCpy $headerText "$headerText$headerBlanks$0"
         StrCpy $headerBlanks ""
         StrLen $1 $headerText
@@ -298,10 +469,25 @@ Function un.RemoveSettingsSection
   FileReadByte $iniIn $0
   FileReadByte $iniIn $1
   FileReadByte $iniIn $2
+  FileSeek $iniIn 0 END $3
   FileSeek $iniIn 0 SET
+  IntOp $3 $3 % 2
+  StrCpy $iniCharSize 1
   ${If} "$0 $1 $2" == "239 187 191"
     StrCpy $0 3
-    Call un.CopyBytesUpTo
+    Call un.CopyUpTo
+  ${ElseIf} "$0 $1" == "255 254"
+  ${AndIf} $3 = 0
+    StrCpy $iniCharSize 2
+    StrCpy $0 2
+    Call un.CopyUpTo
+  ${ElseIf} "$0 $1" == "255 254"
+  ${OrIf} "$0 $1" == "254 255"
+    FileClose $iniIn
+    FileClose $iniOut
+    Delete $iniNew
+    StrCpy $0 "its UTF-16 text could not be read"
+    Goto kept
   ${EndIf}
 
   StrCpy $inOurSection 0
@@ -323,7 +509,7 @@ Function un.RemoveSettingsSection
     ${If} $inOurSection = 0
       FileSeek $iniIn $lineStart SET
       StrCpy $0 $lineEnd
-      Call un.CopyBytesUpTo
+      Call un.CopyUpTo
     ${EndIf}
   ${Loop}
   FileClose $iniIn
@@ -368,32 +554,44 @@ taken out of $iniPath ($0). The file is left as it was." /SD IDOK
   SetErrorLevel ${EXIT_SETTINGS_KEPT}
 FunctionEnd
 
-; Where the plug-in keeps its settings when the player's folder cannot be written: plugin.ini in
-; the Plugins folder of the player's own settings folder. The player's paths.ini, beside
-; winamp.exe, can name that folder ("inidir", {26} standing for the user's Application Data); by
-; default it is Winamp in the user's Application Data.
-Var playerSettingsFolder
-Function un.FindPlayerSettingsFolder
-  StrCpy $playerSettingsFolder "$APPDATA\Winamp"
-  ReadINIStr $0 "$INSTDIR\..\paths.ini" "Winamp" "inidir"
-  StrCpy $1 $0 4
-  StrCpy $2 $0 1
-  ${If} $1 == "{26}"
-    StrCpy $0 $0 "" 4
-    StrCpy $playerSettingsFolder "$APPDATA$0"
-  ${ElseIf} $0 != ""
-  ${AndIf} $2 != "{"
-    StrCpy $playerSettingsFolder $0
+; Where the player is set to load Crackleton, it is set back to none, as the player leaves it when
+; the user chooses none; another plug-in chosen there stays chosen.
+Function un.UnchoosePluginInPlayer
+  StrCpy $0 "$playerSettingsFolder\${PLAYER_SETTINGS_FILE}"
+  ReadINIStr $1 $0 "Winamp" "${DSP_NAME_KEY}"
+  ${If} $1 == "dsp_crackleton.dll"
+    ClearErrors
+    WriteINIStr $0 "Winamp" "${DSP_NAME_KEY}" ""
+    WriteINIStr $0 "Winamp" "${DSP_NUMBER_KEY}" "0"
+    ${If} ${Errors}
+      DetailPrint "$0 could not be written: the player still names the plug-in there."
+    ${Else}
+      DetailPrint "The player's DSP/effect plug-in is set back to none in $0."
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
+; The plug-in keeps its settings in plugin.ini beside itself or, where that folder cannot be
+; written, in the Plugins folder of the player's settings folder. A player whose paths.ini names no
+; settings folder may still have kept one in the user's Application Data, as the player's own
+; installer can set up: our section goes from there too.
 Section Uninstall
   Delete "$INSTDIR\dsp_crackleton.dll"
   StrCpy $iniPath "$INSTDIR\plugin.ini"
   Call un.RemoveSettingsSection
+  StrCpy $0 "$INSTDIR\.."
   Call un.FindPlayerSettingsFolder
-  StrCpy $iniPath "$playerSettingsFolder\Plugins\plugin.ini"
-  Call un.RemoveSettingsSection
+  ${If} $playerSettingsFolder != ""
+    Call un.UnchoosePluginInPlayer
+    ${If} "$playerSettingsFolder\Plugins" != $INSTDIR
+      StrCpy $iniPath "$playerSettingsFolder\Plugins\plugin.ini"
+      Call un.RemoveSettingsSection
+    ${EndIf}
+  ${EndIf}
+  ${If} $settingsFolderNamed = 0
+    StrCpy $iniPath "$APPDATA\Winamp\Plugins\plugin.ini"
+    Call un.RemoveSettingsSection
+  ${EndIf}
   Delete "$INSTDIR\${UNINSTALLER}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# installer_test.sh INSTALLER DLL PLAYER_WINDOW VERSION WORK
+# installer_test.sh INSTALLER DLL PLAYER_WINDOW WIZARD_CLICKER STAND_IN_PLAYER VERSION WORK
 # The 32-bit installer as a user meets it on 64-bit Windows, under Wine in a fresh 64-bit prefix
 # of its own, made under WORK (so "Program Files (x86)" and the registry's 32-bit view), with a
 # player folder recorded where the player's own installer records it: refusals, silent install,
-# /D=, upgrade, uninstall and the default folder. INSTALLER must carry DLL; PLAYER_WINDOW runs a
-# program while a window of the player's class is open. Prints one line per check and fails if
-# any check does.
+# /D=, upgrade, uninstall, the default folder, the player's winamp.ini in each place paths.ini can
+# name, a UTF-16 plugin.ini, and the pages as a user presses through them. INSTALLER must carry
+# DLL; PLAYER_WINDOW runs a program while a window of the player's class is open; WIZARD_CLICKER
+# runs an installer pressing every page's default button; STAND_IN_PLAYER is a winamp.exe that
+# writes started.txt. Prints one line per check and fails if any check does.
 set -euo pipefail
-installer=$1 dll=$2 player_window=$3 version=$4 work_parent=$5
+installer=$1 dll=$2 player_window=$3 wizard_clicker=$4 stand_in_player=$5 version=$6
+work_parent=$7
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
-for file in "$installer" "$dll" "$player_window"; do
+for file in "$installer" "$dll" "$player_window" "$wizard_clicker" "$stand_in_player"; do
   if [ ! -f "$file" ]; then
     echo "FAILED: there is no $file (the win32 build makes the installers)"
     exit 1
@@ -42,6 +45,14 @@ exits() {  # exits CODE DESCRIPTION COMMAND...: runs COMMAND under Wine, checks 
   fi
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+drive_path() {  # drive_path 'C:\FOLDER': where that folder of the prefix's drive C: is here
+  local path=${1#C:\\}
+  printf '%s/%s' "$drive" "${path//\\//}"
+}
+windows_folder() {  # windows_folder NAME: the folder %NAME% names in the prefix, as drive_path
+  wine cmd.exe /c echo "%$1%"
+  drive_path "$(tr -d '\r' <"$work/out")"
+}
 
 # A 32-bit program's registration, as Windows' list of programs finds it.
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Crackleton'
@@ -123,10 +134,8 @@ printf '%s%s' "$others_before" "$others_after" >"$work/plugin-without-ours.ini"
 cp "$work/plugin.ini" "$player/plugin.ini"
 # The same in the player's own settings folder, where the plug-in keeps its settings when the
 # player's folder cannot be written: Winamp in the user's Application Data by default.
-wine cmd.exe /c echo %APPDATA%
-appdata=$(tr -d '\r' <"$work/out")
-players_settings=$drive/${appdata#C:\\}
-players_settings=${players_settings//\\//}/Winamp/Plugins
+appdata=$(windows_folder APPDATA)
+players_settings=$appdata/Winamp/Plugins
 mkdir -p "$players_settings"
 cp "$work/plugin.ini" "$players_settings/plugin.ini"
 
@@ -177,5 +186,71 @@ wine reg.exe delete 'HKCU\Software\Winamp' /f
 exits 0 "silent install with no folder recorded" "$installer" /S
 check "the DLL goes into Program Files (x86)\\Winamp\\Plugins" \
   cmp -s "$dll" "$default_player/dsp_crackleton.dll"
+
+# The player's winamp.ini: its settings folder from paths.ini, as each row's inidir names it (none:
+# no paths.ini), /ACTIVATE or not, and the DSP plug-in it names before, after the install and
+# after the uninstall ("+0": the line dspplugin_num=0 after the others of [Winamp], where the
+# profile API puts a new key). Everything else is in the profile API's own layout, which it
+# writes back as it read it. A row may put a plugin.ini into its settings folder's Plugins folder
+# and name the file it must be after the uninstall (FILE>FILE): ours taken out of an 8-bit or a
+# UTF-16 one; or, a byte longer, UTF-16 it cannot read and so must keep, with exit code 5.
+winamp_ini() {  # winamp_ini STATE: the winamp.ini that names plug-in STATE, as above
+  local number=''
+  [[ $1 == *+0 ]] && number='dspplugin_num=0\r\n'
+  printf '[Winamp]\r\nutf8=1\r\ndspplugin_name=%s\r\noutname=out_ds.dll\r\n%b[Other]\r\nk=v\r\n' \
+    "${1%+0}" "$number"
+}
+utf16() { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; }
+printf -v utf16_before '%s\r\n' '[Other plug-in]' 'key = value ' 'name=café ♪' ''
+utf16_after=$'[Tallowick\'s Crackleton v1.0 backup]\nx=1'
+printf '%s%s%s' "$utf16_before" "$ours" "$utf16_after" | utf16 >"$work/utf16.ini"
+printf '%s%s' "$utf16_before" "$utf16_after" | utf16 >"$work/utf16-without-ours.ini"
+{ cat "$work/utf16.ini"; printf x; } >"$work/utf16-odd.ini"
+local_appdata=$(windows_folder LOCALAPPDATA)
+ours_name=dsp_crackleton.dll other_name=dsp_other.dll
+while IFS='|' read -r name inidir settings option before installed uninstalled plugin_ini status; do
+  folder="C:\\$name"
+  player_folder=$(drive_path "$folder")
+  mkdir -p "$player_folder/Plugins" "$settings/Plugins"
+  [ -z "$inidir" ] || printf '[Winamp]\r\ninidir=%s\r\n' "$inidir" >"$player_folder/paths.ini"
+  winamp_ini "$before" >"$settings/winamp.ini"
+  [ -z "$plugin_ini" ] || cp "$work/${plugin_ini%>*}" "$settings/Plugins/plugin.ini"
+  # shellcheck disable=SC2086 # no option is no argument
+  exits 0 "$name: silent install $option" "$installer" /S $option "/D=$folder"
+  winamp_ini "$installed" >"$work/expected.ini"
+  check "$name: winamp.ini in ${settings#"$drive/"} names '${installed%+0}', every other byte kept" \
+    cmp -s "$work/expected.ini" "$settings/winamp.ini"
+  exits "$status" "$name: uninstall" "$player_folder/Plugins/Uninstall Crackleton.exe" /S \
+    "_?=$folder\\Plugins"
+  winamp_ini "$uninstalled" >"$work/expected.ini"
+  check "$name: after the uninstall it names '${uninstalled%+0}', every other byte kept" \
+    cmp -s "$work/expected.ini" "$settings/winamp.ini"
+  [ -z "$plugin_ini" ] || check "$name: plugin.ini in ${settings#"$drive/"}/Plugins is now ${plugin_ini#*>}" \
+    cmp -s "$work/${plugin_ini#*>}" "$settings/Plugins/plugin.ini"
+done <<EOF
+Beside||$drive/Beside|/ACTIVATE|$other_name|$ours_name+0|+0||0
+Roaming|{26}\\Roaming|$appdata/Roaming|/ACTIVATE|$other_name|$ours_name+0|+0|utf16.ini>utf16-without-ours.ini|0
+Local|{28}\\Local|$local_appdata/Local|/ACTIVATE|$other_name|$ours_name+0|+0||0
+Relative|Settings|$drive/Relative/Settings|/ACTIVATE|$other_name|$ours_name+0|+0|plugin.ini>plugin-without-ours.ini|0
+ByHand|{26}\\By hand|$appdata/By hand||DSP_Crackleton.DLL|DSP_Crackleton.DLL|+0||0
+Another|{26}\\Another|$appdata/Another||$other_name|$other_name|$other_name|utf16-odd.ini>utf16-odd.ini|5
+EOF
+
+# As a user: every page's default button, the last page's two boxes left ticked. The player then
+# starts through Explorer, with the plug-in chosen; wineserver -w waits for it.
+wizard=$drive/Wizard
+mkdir -p "$wizard/Plugins"
+cp "$stand_in_player" "$wizard/winamp.exe"
+winamp_ini "$other_name" >"$wizard/winamp.ini"
+exits 0 "pressed through every page" "$wizard_clicker" "$(windows_path "$installer")" '/D=C:\Wizard'
+tr -d '\r' <"$work/out" | tail -n 2 >"$work/last-page"
+printf '%s\n' "[x] Use Crackleton as the player's DSP/effect plug-in" '[x] Start the player now' \
+  >"$work/expected-page"
+check "the last page has both boxes, ticked" cmp -s "$work/expected-page" "$work/last-page"
+WINEPREFIX=$prefix timeout 120 wineserver -w || true
+check "the player started, with the plug-in chosen" grep -qsx "$ours_name" "$wizard/started.txt"
+winamp_ini "$ours_name+0" >"$work/expected.ini"
+check "its winamp.ini names the plug-in, every other byte kept" \
+  cmp -s "$work/expected.ini" "$wizard/winamp.ini"
 
 checks_done

@@ -5,26 +5,12 @@
 
 #include <windows.h>
 
-#include <cstring>
-#include <string>
-
+#include "tests/release/rest_of_command_line.h"
 #include "tools/player_host/player_host.h"
 
 namespace {
 
 constexpr const char* playerWindowClass = "Winamp v1.x";
-
-// The command line after this program's own name, which may be quoted.
-std::string argumentsAfterProgramName(const char* commandLine) {
-  const char* rest = commandLine;
-  if (*rest == '"') {
-    rest = std::strchr(rest + 1, '"');
-    rest = rest ? rest + 1 : "";
-  } else {
-    rest += std::strcspn(rest, " \t");
-  }
-  return rest + std::strspn(rest, " \t");
-}
 
 }  // namespace
 
@@ -34,12 +20,8 @@ int main() {
     return 101;
   }
 
-  std::string commandLine = argumentsAfterProgramName(GetCommandLineA());
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (commandLine.empty() || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                                             0, nullptr, nullptr, &startup, &process)) {
+  PROCESS_INFORMATION process;
+  if (!startProgram(restOfCommandLine(), process)) {
     return 102;
   }
   // The window keeps answering while it waits: a program that sends it a message, or broadcasts
@@ -51,10 +33,7 @@ int main() {
       DispatchMessageA(&message);
     }
   }
-  DWORD exitCode = 103;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const int exitCode = exitCodeOf(process);
   DestroyWindow(window);
-  return static_cast<int>(exitCode);
+  return exitCode;
 }
