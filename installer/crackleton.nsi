@@ -17,7 +17,8 @@
 ; starts the player.
 ;
 ; Exit codes: 0 done; 1 cancelled by the user; 3 the folder has no Plugins folder; 4 the player
-; is running. In the last two cases nothing has been written. The uninstaller's: 0 done; 4 the
+; is running. In the last two cases nothing has been written. 6: installed, but the player's
+; winamp.ini could not be written, so the plug-in is not chosen there. The uninstaller's: 0 done; 4 the
 ; player is running, nothing removed; 5 the plug-in was removed but its settings could not be taken
 ; out of plugin.ini, which is left byte for byte as it was.
 
@@ -43,6 +44,7 @@ Unicode true
 !define EXIT_NOT_PLAYER_FOLDER 3
 !define EXIT_PLAYER_RUNNING 4
 !define EXIT_SETTINGS_KEPT 5
+!define EXIT_NOT_CHOSEN 6
 ; ReplaceFileW's and MoveFileExW's flags.
 !define REPLACEFILE_IGNORE_MERGE_ERRORS 2
 !define MOVEFILE_REPLACE_EXISTING 1
@@ -277,6 +279,7 @@ Function ChoosePluginInPlayer
   ${EndIf}
   MessageBox MB_OK|MB_ICONEXCLAMATION "The player's settings could not be written, so Crackleton \
 is not chosen yet. In the player's Preferences, open DSP/Effect and choose it there." /SD IDOK
+  SetErrorLevel ${EXIT_NOT_CHOSEN}
 FunctionEnd
 
 ; The installer runs elevated; a player started from it would run elevated too, and keep its

@@ -77,8 +77,18 @@ snapshot() {
   wine reg.exe export HKLM "$(windows_path "$1.hklm")" /y
   wine reg.exe export HKCU "$(windows_path "$1.hkcu")" /y
 }
-unchanged_since() {
-  cmp -s "$1.files" "$2.files" && cmp -s "$1.hklm" "$2.hklm" && cmp -s "$1.hkcu" "$2.hkcu"
+unchanged_since() {  # prints what changed, if anything did
+  local part unchanged=true
+  for part in files hklm hkcu; do
+    cmp -s "$1.$part" "$2.$part" && continue
+    unchanged=false
+    if [ "$part" = files ]; then
+      diff "$1.$part" "$2.$part" | head -n 20
+    else  # reg.exe exports UTF-16
+      diff <(iconv -f UTF-16 -t UTF-8 "$1.$part") <(iconv -f UTF-16 -t UTF-8 "$2.$part") | head -n 20
+    fi
+  done
+  $unchanged
 }
 size_in_kib() { echo $((($(stat -c %s "$1") + 1023) / 1024)); }
 
@@ -95,6 +105,9 @@ player=$drive/Fake\ Player/Plugins
 other_player=$drive/OtherPlayer/Plugins
 wine reg.exe add 'HKCU\Software\Winamp' /ve /d 'C:\Fake Player' /f
 mkdir -p "$player" "$other_player" "$drive/NoPlugins"
+# A new prefix's services go on writing to it for a while after its first program; they are done
+# when the prefix's last program has ended.
+WINEPREFIX=$prefix wineserver -w
 
 # Refusals: nothing at all may change.
 snapshot "$work/before"
@@ -235,6 +248,13 @@ Relative|Settings|$drive/Relative/Settings|/ACTIVATE|$other_name|$ours_name+0|+0
 ByHand|{26}\\By hand|$appdata/By hand||DSP_Crackleton.DLL|DSP_Crackleton.DLL|+0||0
 Another|{26}\\Another|$appdata/Another||$other_name|$other_name|$other_name|utf16-odd.ini>utf16-odd.ini|5
 EOF
+
+# Where winamp.ini cannot be written (a folder of that name here), the exit code says the plug-in
+# is installed but not chosen.
+mkdir -p "$drive/Unwritable/Plugins" "$drive/Unwritable/winamp.ini"
+exits 6 "silent install /ACTIVATE where winamp.ini cannot be written" \
+  "$installer" /S /ACTIVATE '/D=C:\Unwritable'
+check "the DLL is installed all the same" test -f "$drive/Unwritable/Plugins/dsp_crackleton.dll"
 
 # As a user: every page's default button, the last page's two boxes left ticked. The player then
 # starts through Explorer, with the plug-in chosen; wineserver -w waits for it.
