@@ -71,22 +71,22 @@ not_registered() { ! wine reg.exe query "$uninstall_key" /reg:32; }
 not_in_64bit_view() { ! wine reg.exe query "$uninstall_key" /reg:64; }
 
 # Everything a failed install could have left: every file in the prefix's drive (directories by
-# name only, as Windows itself touches some) and both registry hives.
+# name only, as Windows itself touches some) and both registry hives, but for the display's keys,
+# which Wine writes when a program first shows a window on a desktop.
 snapshot() {
   (cd "$drive" && find . -type d -printf '%p\n' -o -printf '%p %s %T@\n' | sort) >"$1.files"
-  wine reg.exe export HKLM "$(windows_path "$1.hklm")" /y
-  wine reg.exe export HKCU "$(windows_path "$1.hkcu")" /y
+  local hive
+  for hive in HKLM HKCU; do
+    wine reg.exe export "$hive" "$(windows_path "$1.reg")" /y
+    iconv -f UTF-16 -t UTF-8 "$1.reg" | tr -d '\r' |
+      awk 'BEGIN { RS = ""; ORS = "\n\n" } !/^\[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\/' \
+        >"$1.$hive"
+  done
 }
 unchanged_since() {  # prints what changed, if anything did
   local part unchanged=true
-  for part in files hklm hkcu; do
-    cmp -s "$1.$part" "$2.$part" && continue
-    unchanged=false
-    if [ "$part" = files ]; then
-      diff "$1.$part" "$2.$part" | head -n 20
-    else  # reg.exe exports UTF-16
-      diff <(iconv -f UTF-16 -t UTF-8 "$1.$part") <(iconv -f UTF-16 -t UTF-8 "$2.$part") | head -n 20
-    fi
+  for part in files HKLM HKCU; do
+    diff "$1.$part" "$2.$part" | head -n 20 || unchanged=false
   done
   $unchanged
 }
@@ -105,9 +105,6 @@ player=$drive/Fake\ Player/Plugins
 other_player=$drive/OtherPlayer/Plugins
 wine reg.exe add 'HKCU\Software\Winamp' /ve /d 'C:\Fake Player' /f
 mkdir -p "$player" "$other_player" "$drive/NoPlugins"
-# A new prefix's services go on writing to it for a while after its first program; they are done
-# when the prefix's last program has ended.
-WINEPREFIX=$prefix wineserver -w
 
 # Refusals: nothing at all may change.
 snapshot "$work/before"
