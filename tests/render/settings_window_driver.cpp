@@ -21,9 +21,11 @@ constexpr const char* dialogClass = "#32770";
 constexpr int waitLimitMs = 20000;
 constexpr int waitStepMs = 50;
 
+// The window is found as soon as it exists, before its sliders do; it shows once they are set up.
 HWND waitForSettingsWindow() {
   for (int waitedMs = 0; waitedMs < waitLimitMs; waitedMs += waitStepMs) {
-    if (HWND window = FindWindowA(dialogClass, settingsCaption)) {
+    HWND window = FindWindowA(dialogClass, settingsCaption);
+    if (window != nullptr && IsWindowVisible(window)) {
       return window;
     }
     Sleep(waitStepMs);
