@@ -34,6 +34,8 @@ Unicode true
 !define PLAYER_WINDOW_CLASS "Winamp v1.x"
 ; The plug-in's section in plugin.ini: its description text (plugin/names.h).
 !define SETTINGS_SECTION "Tallowick's Crackleton v1.0"
+; The library's file name in the Plugins folder, as the player's winamp.ini names it too.
+!define LIBRARY_FILE "dsp_crackleton.dll"
 !define UNINSTALLER "Uninstall Crackleton.exe"
 ; The player's own settings: which DSP plug-in it loads (the file name in its Plugins folder, and
 ; the module's number).
@@ -239,7 +241,7 @@ FunctionEnd
 ; An upgrade goes over the earlier files and leaves plugin.ini, with the user's settings, alone.
 Section
   SetOutPath "$INSTDIR\Plugins"
-  File "/oname=dsp_crackleton.dll" "${DLL}"
+  File "/oname=${LIBRARY_FILE}" "${DLL}"
   WriteUninstaller "$INSTDIR\Plugins\${UNINSTALLER}"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION_SHORT} (Winamp DSP plug-in)"
@@ -250,7 +252,7 @@ Section
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Plugins\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  StrCpy $0 "$INSTDIR\Plugins\dsp_crackleton.dll"
+  StrCpy $0 "$INSTDIR\Plugins\${LIBRARY_FILE}"
   Call FileSizeInKiB
   StrCpy $2 $0
   StrCpy $0 "$INSTDIR\Plugins\${UNINSTALLER}"
@@ -270,7 +272,7 @@ Function ChoosePluginInPlayer
     CreateDirectory $playerSettingsFolder
     StrCpy $0 "$playerSettingsFolder\${PLAYER_SETTINGS_FILE}"
     ClearErrors
-    WriteINIStr $0 "Winamp" "${DSP_NAME_KEY}" "dsp_crackleton.dll"
+    WriteINIStr $0 "Winamp" "${DSP_NAME_KEY}" "${LIBRARY_FILE}"
     WriteINIStr $0 "Winamp" "${DSP_NUMBER_KEY}" "0"
     ${IfNot} ${Errors}
       DetailPrint "Chose the plug-in in $0."
@@ -562,7 +564,7 @@ FunctionEnd
 Function un.UnchoosePluginInPlayer
   StrCpy $0 "$playerSettingsFolder\${PLAYER_SETTINGS_FILE}"
   ReadINIStr $1 $0 "Winamp" "${DSP_NAME_KEY}"
-  ${If} $1 == "dsp_crackleton.dll"
+  ${If} $1 == "${LIBRARY_FILE}"
     ClearErrors
     WriteINIStr $0 "Winamp" "${DSP_NAME_KEY}" ""
     WriteINIStr $0 "Winamp" "${DSP_NUMBER_KEY}" "0"
@@ -579,7 +581,7 @@ FunctionEnd
 ; settings folder may still have kept one in the user's Application Data, as the player's own
 ; installer can set up: our section goes from there too.
 Section Uninstall
-  Delete "$INSTDIR\dsp_crackleton.dll"
+  Delete "$INSTDIR\${LIBRARY_FILE}"
   StrCpy $iniPath "$INSTDIR\plugin.ini"
   Call un.RemoveSettingsSection
   StrCpy $0 "$INSTDIR\.."
