@@ -7,6 +7,12 @@
 // wizard_clicker --stop-at-check-boxes PROGRAM [ARGUMENTS...]
 // The same up to the first page with check boxes, which it leaves open: it prints the window's
 // screen rectangle, "x y width height", and waits for PROGRAM to end (for scripts/screenshot).
+// wizard_clicker --player-at-check-boxes=close|keep PROGRAM [ARGUMENTS...]
+// The same as the first, but on the page with check boxes it opens a window of the player's
+// class before pressing the button, as a user who starts the player while that page is up. Each
+// message box PROGRAM shows from then on is printed, "message: TEXT", and answered: "close"
+// closes the player's window first and presses the box's default button (Retry); "keep" leaves
+// it open and presses Cancel, or the default button of a box without one.
 
 #include <windows.h>
 
@@ -15,6 +21,7 @@
 #include <string>
 
 #include "tests/release/rest_of_command_line.h"
+#include "tools/player_host/player_host.h"
 
 namespace {
 
@@ -25,6 +32,10 @@ constexpr DWORD settleMs = 500;
 constexpr DWORD pageTimeoutMs = 60000;
 constexpr int timedOut = 102;
 constexpr const char* stopOption = "--stop-at-check-boxes";
+constexpr const char* playerOption = "--player-at-check-boxes=";
+constexpr const char* playerWindowClass = "Winamp v1.x";
+// A message box's text control.
+constexpr int messageTextId = 0xFFFF;
 
 bool hasClass(HWND window, const char* className) {
   char actual[32] = "";
@@ -92,25 +103,102 @@ BOOL CALLBACK printIfCheckBox(HWND control, LPARAM count) {
   return TRUE;
 }
 
+struct MessageBoxSearch {
+  DWORD processId;
+  HWND wizardWindow;
+  HWND box = nullptr;
+};
+
+BOOL CALLBACK takeMessageBox(HWND window, LPARAM data) {
+  MessageBoxSearch& search = *reinterpret_cast<MessageBoxSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search.processId && window != search.wizardWindow && IsWindowVisible(window) &&
+      hasClass(window, "#32770") && GetDlgItem(window, messageTextId)) {
+    search.box = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A message box of the process's, other than its wizard window, or null.
+HWND findMessageBox(DWORD processId, HWND wizardWindow) {
+  MessageBoxSearch search{processId, wizardWindow};
+  EnumWindows(takeMessageBox, reinterpret_cast<LPARAM>(&search));
+  return search.box;
+}
+
+// Prints the message box's text on one line and presses Cancel (when `cancel` and it has one)
+// or its default button.
+void answerMessageBox(HWND box, bool cancel) {
+  char text[1024] = "";
+  GetDlgItemTextA(box, messageTextId, text, sizeof text);
+  for (char* c = text; *c; ++c) {
+    if (*c == '\r' || *c == '\n') {
+      *c = ' ';
+    }
+  }
+  std::printf("message: %s\n", text);
+  std::fflush(stdout);
+  const LRESULT defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
+  int button = HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : IDOK;
+  if (cancel && GetDlgItem(box, IDCANCEL)) {
+    button = IDCANCEL;
+  }
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+}
+
+// Waits up to `ms` for the process to end, serving this thread's windows meanwhile (a program
+// that sends the player's window a message, or broadcasts one, would otherwise hang); true when
+// it has ended.
+bool ended(HANDLE process, DWORD ms) {
+  const bool done = MsgWaitForMultipleObjects(1, &process, FALSE, ms, QS_ALLINPUT) == WAIT_OBJECT_0;
+  pumpMessages();
+  return done;
+}
+
 }  // namespace
 
 int main() {
   std::string commandLine = restOfCommandLine();
   const bool stopAtCheckBoxes = commandLine.rfind(stopOption, 0) == 0;
-  if (stopAtCheckBoxes) {
-    commandLine.erase(0, std::strlen(stopOption));
-    commandLine.erase(0, commandLine.find_first_not_of(" \t"));
+  const bool playerAtCheckBoxes = commandLine.rfind(playerOption, 0) == 0;
+  bool closePlayer = false;
+  if (stopAtCheckBoxes || playerAtCheckBoxes) {
+    const std::string option = takeFirstArgument(commandLine);
+    closePlayer = option == std::string(playerOption) + "close";
+    if (playerAtCheckBoxes && !closePlayer && option != std::string(playerOption) + "keep") {
+      std::printf("unknown option %s\n", option.c_str());
+      return 100;
+    }
   }
   PROCESS_INFORMATION process;
   if (!startProgram(commandLine, process)) {
     return 101;
   }
   HWND pressedPage = nullptr;
+  HWND wizardWindow = nullptr;
+  HWND playerWindow = nullptr;
+  bool playerOpened = false;
+  HWND answeredBox = nullptr;
   int pageNumber = 0;
   DWORD waitingSince = GetTickCount();
-  while (WaitForSingleObject(process.hProcess, pollMs) == WAIT_TIMEOUT) {
+  while (!ended(process.hProcess, pollMs)) {
     Wizard wizard = findWizard(process.dwProcessId);
-    if (wizard.page && wizard.page != pressedPage && pressableButton(wizard)) {
+    wizardWindow = wizard.window ? wizard.window : wizardWindow;
+    const HWND box = playerOpened ? findMessageBox(process.dwProcessId, wizardWindow) : nullptr;
+    if (box && box != answeredBox) {
+      Sleep(settleMs);
+      if (closePlayer && playerWindow) {
+        DestroyWindow(playerWindow);
+        playerWindow = nullptr;
+        std::printf("closed the player's window\n");
+      }
+      answerMessageBox(box, !closePlayer);
+      answeredBox = box;
+      waitingSince = GetTickCount();
+    } else if (wizard.page && wizard.page != pressedPage && pressableButton(wizard)) {
       Sleep(settleMs);
       const HWND page = wizard.page;
       wizard = findWizard(process.dwProcessId);
@@ -128,8 +216,14 @@ int main() {
           WaitForSingleObject(process.hProcess, INFINITE);
           return exitCodeOf(process);
         }
+        if (playerAtCheckBoxes && checkBoxes > 0) {
+          playerWindow = createPlayerWindow(playerWindowClass);
+          playerOpened = true;
+          std::printf("opened the player's window\n");
+        }
         std::fflush(stdout);
-        SendMessageA(button, BM_CLICK, 0, 0);
+        // Posted: the press may open a message box, which this loop answers.
+        PostMessageA(button, BM_CLICK, 0, 0);
         pressedPage = page;
         waitingSince = GetTickCount();
       }
