@@ -58,7 +58,10 @@ EffectModule* moduleAt(std::int32_t index);
 // Called by the player on its main thread before the first `process` (some hosts call it on a
 // thread of their own): reads "vinyl_speed" and "vinyl_amount" from plugin.ini, puts
 // `effectState` in its starting state and shows the settings it read in every open settings
-// window. Always returns 0. Defined in plugin/settings_file.cpp.
+// window. It forgets which window is open without closing it. Where another program holds the
+// file, it waits up to a fifth of a second for it; a file it still cannot read is read again at
+// the module's next call that touches files. Always returns 0. Defined in
+// plugin/settings_file.cpp.
 std::int32_t initialise(EffectModule* module);
 
 // Called by the player for every decoded block, on its audio thread, between `initialise` and
@@ -70,15 +73,22 @@ std::int32_t process(EffectModule* module, std::int16_t* samples, std::int32_t f
 
 // Called by the player at any time after it has filled in the module's handles, on its main
 // thread or (some hosts) on a thread of its own whose message loop then serves the window. Opens
-// the settings window unless the one it last opened is still open, or another thread's
-// `configure` is opening one right now. Before any `initialise` it loads the stored settings
-// first. What the user sets in a window is stored as the user ends each change, whether or not
-// the module is running. Defined in settings_window/window.cpp.
+// a settings window unless the one it last opened since the last `initialise` is still open, or
+// another thread's `configure` is opening one right now. So a host that calls `quit`,
+// `initialise` and `configure` at each press of its Configure button gets one more window each
+// time; every open window shows the same settings and moves with the others. A window opens on
+// the stored settings: before any `initialise` they are loaded first; after one, what was set
+// elsewhere in the file since is taken. What the user sets in a window is stored as the user ends
+// each change, whether or not the module is running, and a store that failed is tried again at OK.
+// Defined in settings_window/window.cpp.
 void configure(EffectModule* module);
 
 // Called by the player on its main thread when it is done with the module: writes both settings
-// back to plugin.ini. A settings window that is still open stays open, and goes on storing what
-// the user sets in it. When the module is not running (before any `initialise` in this load of
-// the library, or after `quit`) it holds no settings of the user's but those set in a window, so
-// it writes only those. Defined in plugin/settings_file.cpp.
+// back to plugin.ini, but for one that the file now holds with another value than the module last
+// saw there, which was set elsewhere since (another player, the user's editor): that one the
+// module takes and shows instead. A settings window that is still open stays open, and goes on
+// storing what the user sets in it. When the module is not running (before any `initialise` in
+// this load of the library, or after `quit`), or the file cannot be read, it holds no settings of
+// the user's but those set in a window, so it writes only those. Defined in
+// plugin/settings_file.cpp.
 void quit(EffectModule* module);

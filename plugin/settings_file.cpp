@@ -10,6 +10,14 @@
 // that very moment, nor a store write a value another thread has just replaced. The lock is never
 // held while a window is asked anything or sent a message: no thread waits on it for longer than
 // a few file operations. The audio thread never takes it.
+//
+// The file is shared: with the player's other plug-ins, with other players (or copies of this
+// library) that use the same Plugins folder, and with the user's editor. So the newest choice
+// wins whoever made it: a setting this module has not been given by the user since it read it,
+// and that the file now holds with another value, was changed elsewhere since, and the file's
+// value is taken, never written over. A file that could not be read (another program held it)
+// is read again at the next call that touches files, and a setting whose write failed is written
+// again at the next store, at OK and at the host's next call.
 
 #include <windows.h>
 
@@ -38,6 +46,11 @@ void unlockSettings() {
   settingsLocked.clear(std::memory_order_release);
 }
 
+struct StoredSetting {
+  bool present;
+  std::int32_t value;  // as the profile reader reads it: "0x200" is 512
+};
+
 // Where the settings the module holds came from; read and written under the lock only.
 struct SettingsOrigin {
   // `initialise` has loaded them since the library was loaded.
@@ -52,6 +65,9 @@ struct SettingsOrigin {
   bool fileUnreadable;
   // Set with a slider and not stored since, in the order of `Setting`.
   bool setByUser[2];
+  // What `loadedFrom` held for each setting when it was last read or written here, in the order
+  // of `Setting`: a different value there now was put there by someone else.
+  StoredSetting lastSeen[2];
 };
 
 SettingsOrigin origin{};
@@ -62,6 +78,10 @@ std::atomic<std::int32_t>& held(Setting setting) {
 
 bool& userSet(Setting setting) {
   return origin.setByUser[static_cast<int>(setting)];
+}
+
+StoredSetting& lastSeen(Setting setting) {
+  return origin.lastSeen[static_cast<int>(setting)];
 }
 
 // The section and key names as the wide profile calls take them. The section is the module's
@@ -113,26 +133,52 @@ bool existsButCannotBeRead(const wchar_t* path) {
   return error != 0 && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
+// A backup or a virus scanner holds a file without sharing it for milliseconds at a time: worth
+// a short wait at a start, not a session of defaults.
+void waitWhileHeldByAnotherProgram(const wchar_t* path) {
+  constexpr int tries = 10;
+  constexpr DWORD pauseMilliseconds = 20;
+  for (int iTry = 0; iTry < tries; ++iTry) {
+    const DWORD error = errorOpening(path, GENERIC_READ);
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+      return;
+    }
+    Sleep(pauseMilliseconds);
+  }
+}
+
+// The setting as the file at `path` holds it now; the file must be readable.
+StoredSetting storedIn(const ProfileNames& names, Setting setting, const wchar_t* path) {
+  if (!holdsKey(names, names.key(setting), path)) {
+    return {false, 0};
+  }
+  return {true, static_cast<std::int32_t>(
+                    GetPrivateProfileIntW(names.section, names.key(setting), 0, path))};
+}
+
 // Reads both settings into `effectState`, 256 for a missing one. A setting that the player's file
 // does not hold yet is read from beside the library, where it was kept before (or an
 // administrator set it). A setting the user has set and that is not stored yet (its write failed)
 // is newer than any file, and stays as the user set it. Under the lock.
 void readSettings(const ProfileNames* names) {
-  bool unreadable = false;
+  const bool writtenReadable = names != nullptr && !existsButCannotBeRead(names->files.written);
+  bool unreadable = names != nullptr && !writtenReadable;
   for (Setting setting : bothSettings) {
     auto value = static_cast<std::int32_t>(defaultSetting);
+    lastSeen(setting) = {false, 0};
     // Without a usable path the settings are as on a first run; the mixer and the settings
     // window cope with any value the file holds, so nothing is range-checked here.
     if (names != nullptr) {
       const wchar_t* path = names->files.written;
-      const wchar_t* key = names->key(setting);
-      if (!writtenBesideLibrary(*names) && !existsButCannotBeRead(path) &&
-          !holdsKey(*names, key, path)) {
-        path = names->files.besideLibrary;
+      if (writtenReadable) {
+        lastSeen(setting) = storedIn(*names, setting, path);
+        if (!lastSeen(setting).present && !writtenBesideLibrary(*names)) {
+          path = names->files.besideLibrary;
+          unreadable = unreadable || existsButCannotBeRead(path);
+        }
       }
-      unreadable = unreadable || existsButCannotBeRead(path);
       value = static_cast<std::int32_t>(
-          GetPrivateProfileIntW(names->section, key, defaultSetting, path));
+          GetPrivateProfileIntW(names->section, names->key(setting), defaultSetting, path));
     }
     if (!userSet(setting)) {
       held(setting).store(value, std::memory_order_relaxed);
@@ -143,14 +189,41 @@ void readSettings(const ProfileNames* names) {
   lstrcpyW(origin.loadedFrom, names != nullptr ? names->files.written : L"");
 }
 
-// When the settings were read from another file than the one now picked (the player has named
-// its settings folder since), reads them afresh from that one; true when it did. Under the lock.
-bool followPickedFile(const ProfileNames& names) {
-  if (!origin.loaded || lstrcmpiW(origin.loadedFrom, names.files.written) == 0) {
+// A setting the user has not set since the module read it, that the file now holds with another
+// value than the one last seen there, was set elsewhere since: that value is the newest, and the
+// module holds it from now on. True when it took one. Under the lock.
+bool takeSettingsChangedElsewhere(const ProfileNames& names) {
+  const wchar_t* path = names.files.written;
+  if (existsButCannotBeRead(path)) {
     return false;
   }
-  readSettings(&names);
-  return true;
+  bool taken = false;
+  for (Setting setting : bothSettings) {
+    const StoredSetting stored = storedIn(names, setting, path);
+    const StoredSetting seen = lastSeen(setting);
+    if (userSet(setting) || !stored.present || (seen.present && seen.value == stored.value)) {
+      continue;
+    }
+    held(setting).store(stored.value, std::memory_order_relaxed);
+    lastSeen(setting) = stored;
+    taken = true;
+  }
+  return taken;
+}
+
+// Brings what the module holds up to the file now picked: read afresh where the settings were read
+// from another file (the player has named its settings folder since) or could not be read at all,
+// else with what was set elsewhere since. True when the settings held may have changed. Under the
+// lock.
+bool catchUpWithFile(const ProfileNames& names) {
+  if (!origin.loaded) {
+    return false;
+  }
+  if (origin.fileUnreadable || lstrcmpiW(origin.loadedFrom, names.files.written) != 0) {
+    readSettings(&names);
+    return true;
+  }
+  return takeSettingsChangedElsewhere(names);
 }
 
 // Writes the settings the user has set and not stored, and with `everything` the others too. The
@@ -167,11 +240,15 @@ void writeSettings(const ProfileNames& names, bool everything) {
     if (!everything && !userSet(setting)) {
       continue;
     }
+    const std::int32_t value = held(setting).load(std::memory_order_relaxed);
     wchar_t text[32];
-    wsprintfW(text, L"%d", held(setting).load(std::memory_order_relaxed));
-    if (WritePrivateProfileStringW(names.section, names.key(setting), text, names.files.written) !=
-            FALSE &&
-        names.files.decided) {
+    wsprintfW(text, L"%d", value);
+    if (WritePrivateProfileStringW(names.section, names.key(setting), text, names.files.written) ==
+        FALSE) {
+      continue;
+    }
+    lastSeen(setting) = {true, value};
+    if (names.files.decided) {
       userSet(setting) = false;
     }
   }
@@ -188,7 +265,7 @@ void loadSettingsForWindow(const EffectModule* module) {
     readSettings(named ? &names : nullptr);
     read = true;
   } else if (named) {
-    read = followPickedFile(names);
+    read = catchUpWithFile(names);
   }
   unlockSettings();
   if (read) {
@@ -205,14 +282,14 @@ void setByUser(Setting setting, std::int32_t value) {
 
 void storeUserChanges(const EffectModule* module) {
   lockSettings();
-  const bool anySet = userSet(Setting::amount) || userSet(Setting::speed);
+  const bool due = userSet(Setting::amount) || userSet(Setting::speed) || origin.fileUnreadable;
   unlockSettings();
   ProfileNames names;
-  if (!anySet || !profileNamesFor(module, names)) {
+  if (!due || !profileNamesFor(module, names)) {
     return;
   }
   lockSettings();
-  const bool read = followPickedFile(names);
+  const bool read = catchUpWithFile(names);
   writeSettings(names, false);
   unlockSettings();
   if (read) {
@@ -224,10 +301,13 @@ std::int32_t initialise(EffectModule* module) {
   releaseLibraryOnceWindowsClosed();
   ProfileNames names;
   const bool named = profileNamesFor(module, names);
+  if (named) {
+    waitWhileHeldByAnotherProgram(names.files.written);
+  }
   lockSettings();
   readSettings(named ? &names : nullptr);
   // A choice the user made that could not be stored where it was made (the player could not say
-  // where its settings folder was yet) is stored now.
+  // where its settings folder was yet, or another program held the file) is stored now.
   if (named) {
     writeSettings(names, false);
   }
@@ -249,9 +329,9 @@ void quit(EffectModule* module) {
   origin.running = false;
   bool read = false;
   if (named) {
-    read = followPickedFile(names);
-    // Once initialised, the module holds the user's settings; before, or after a load from a file
-    // that could not be read, only those set in a window are the user's.
+    read = catchUpWithFile(names);
+    // Once initialised, the module holds the user's settings; before, or while the file cannot be
+    // read, only those set in a window are the user's.
     writeSettings(names, wasRunning && !origin.fileUnreadable);
   }
   unlockSettings();

@@ -163,12 +163,21 @@ INT_PTR onInitDialog(HWND window, LPARAM module) {
   return FALSE;
 }
 
+const EffectModule* moduleOf(HWND window) {
+  return reinterpret_cast<const EffectModule*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
 INT_PTR onCommand(HWND window, HWND control) {
   // Esc sends IDCANCEL with no control; only the OK button closes the window. It closes the
   // window it belongs to, also one that `initialise` has forgotten, and forgets the record only
   // when the record names this window.
   if (control != GetDlgItem(window, OK_BUTTON_ID)) {
     return FALSE;
+  }
+  // A change whose store failed (another program held the file) is stored now, if it can be: a
+  // host may never call into the module again.
+  if (const EffectModule* module = moduleOf(window)) {
+    storeUserChanges(module);
   }
   forgetRecordOf(window);
   DestroyWindow(window);
@@ -198,7 +207,7 @@ INT_PTR onVScroll(HWND window, HWND slider, WORD scrollCode) {
     return FALSE;
   }
   showSettingsInOtherWindows(window);
-  const auto* module = reinterpret_cast<const EffectModule*>(GetWindowLongPtrA(window, DWLP_USER));
+  const EffectModule* module = moduleOf(window);
   if (scrollCode != TB_THUMBTRACK && module != nullptr) {
     storeUserChanges(module);
   }

@@ -1,6 +1,8 @@
 // Where the settings are kept, and what becomes of the user's choice whatever order a host calls
 // in: beside the library where its folder can be written, else in the player's own settings
-// folder, which only the player's main window names when asked.
+// folder, which only the player's main window names when asked. And the file shared: another
+// copy of the library (another player) using the same plugin.ini, the user's editor, and another
+// program holding the file for a while.
 //
 // The unwritable library folder is made so for real by with_unwritable_folder.sh (Wine run as
 // root writes read-only files), which names it in CRACKLETON_UNWRITABLE_FOLDER, holding the DLL
@@ -40,6 +42,7 @@ struct Values {
 constexpr Values besideTheLibrary{300, 100};  // as with_unwritable_folder.sh writes it
 constexpr Values usersInPlayersFolder{400, 100};
 constexpr int usersNewAmount = 200;
+constexpr Values editedByHand{150, besideTheLibrary.speed};
 
 std::string iniText(Values values) {
   return "[Tallowick's Crackleton v1.0]\r\nvinyl_speed=" + std::to_string(values.speed) +
@@ -166,6 +169,15 @@ enum class Step {
   setAmount,                   // to `usersNewAmount`, in a settings window, by a drag that ends
   freeLibrary,                 // the host frees it, the window left open
   loadForThePlayer,            // the player loads the library itself, under its own main window
+  pressOk,                     // in every settings window
+  holdFile,  // another program holds plugin.ini beside the library, sharing nothing
+  releaseFile,
+  editByHand,  // the user's editor writes `editedByHand` into plugin.ini beside the library
+  // A second copy of the library beside the first, as another player sharing its Plugins folder
+  // runs it: started, its amount set to `usersNewAmount` in its own window (then OK), stopped.
+  secondCopyStarts,
+  secondCopySetsAmount,
+  secondCopyQuits,
 };
 
 struct HostCallOrder {
@@ -190,6 +202,7 @@ void PrintTo(const HostCallOrder& order, std::ostream* out) {
 using S = Step;
 using P = PlayersFolder;
 const Values usersChoice{usersNewAmount, usersInPlayersFolder.speed};
+const Values usersChoiceBeside{usersNewAmount, besideTheLibrary.speed};
 const HostCallOrder hostCallOrders[] = {
     {"FirstMoveIntoThePlayersFolderCarriesTheOtherSettingOver",
      Owner::player,
@@ -275,6 +288,49 @@ const HostCallOrder hostCallOrders[] = {
      usersChoice,
      usersInPlayersFolder,
      usersChoice},
+    // The newest choice wins, whoever made it: a copy that set nothing stops last.
+    {"AnotherCopySetsTheAmountThenThisOneStops",
+     Owner::player,
+     true,
+     P::empty,
+     {S::initialise, S::configure, S::secondCopyStarts, S::secondCopySetsAmount, S::secondCopyQuits,
+      S::quit},
+     usersChoiceBeside,
+     {},
+     usersChoiceBeside},
+    {"ThisCopySetsTheAmountThenAnotherStops",
+     Owner::player,
+     true,
+     P::empty,
+     {S::secondCopyStarts, S::initialise, S::configure, S::setAmount, S::quit, S::secondCopyQuits},
+     usersChoiceBeside,
+     {},
+     usersChoiceBeside},
+    {"EditedByHandWhileRunning",
+     Owner::player,
+     true,
+     P::empty,
+     {S::initialise, S::configure, S::editByHand, S::quit},
+     editedByHand,
+     {},
+     editedByHand},
+    {"HeldByAnotherProgramWhileInitialiseReads",
+     Owner::player,
+     true,
+     P::empty,
+     {S::holdFile, S::initialise, S::releaseFile, S::configure},
+     besideTheLibrary,
+     {},
+     besideTheLibrary},
+    // Set and `quit` while the file is held; freed; OK; the host never calls again.
+    {"SetWhileHeldByAnotherProgramIsStoredAtOk",
+     Owner::player,
+     true,
+     P::empty,
+     {S::initialise, S::configure, S::holdFile, S::setAmount, S::quit, S::releaseFile, S::pressOk},
+     usersChoiceBeside,
+     {},
+     usersChoiceBeside},
 };
 
 const char* unwritableFolder() {
@@ -410,6 +466,10 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
   }
 
   void TearDown() override {
+    if (heldFile != INVALID_HANDLE_VALUE) {
+      CloseHandle(heldFile);
+    }
+    freePlugin(secondCopy);
     callers.clear();
     otherPlayer.reset();
     DestroyWindow(dialogOwner);
@@ -418,6 +478,8 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
 
   std::string dllPath() const { return libraryFolder + "\\" + libraryFileName; }
   std::wstring playersIni() const { return settingsFolder + L"\\Plugins\\plugin.ini"; }
+  std::string besideIni() const { return libraryFolder + "\\plugin.ini"; }
+  std::string secondCopyPath() const { return libraryFolder + "\\second_copy.dll"; }
 
   void load(HWND owner) {
     std::string error;
@@ -474,13 +536,7 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
       case Step::setAmount: {
         const std::vector<HWND> windows = settingsWindows();
         ASSERT_FALSE(windows.empty());
-        HWND slider = GetDlgItem(windows.front(), AMOUNT_SLIDER_ID);
-        const int position = sliderLargest - usersNewAmount;
-        SendMessageA(slider, TBM_SETPOS, TRUE, position);
-        for (WORD scrollCode : {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK}) {
-          SendMessageA(windows.front(), WM_VSCROLL, MAKEWPARAM(scrollCode, position),
-                       reinterpret_cast<LPARAM>(slider));
-        }
+        dragAmountSlider(windows.front());
         break;
       }
       case Step::freeLibrary:
@@ -489,6 +545,62 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
       case Step::loadForThePlayer:
         load(playerWindow);
         break;
+      case Step::pressOk:
+        for (HWND window : settingsWindows()) {
+          SendDlgItemMessageA(window, OK_BUTTON_ID, BM_CLICK, 0, 0);
+        }
+        pumpMessages();
+        break;
+      case Step::holdFile:
+        heldFile = CreateFileA(besideIni().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(heldFile, INVALID_HANDLE_VALUE);
+        break;
+      case Step::releaseFile:
+        CloseHandle(heldFile);
+        heldFile = INVALID_HANDLE_VALUE;
+        break;
+      case Step::editByHand:
+        writeTextFile(besideIni(), iniText(editedByHand));
+        break;
+      case Step::secondCopyStarts: {
+        ASSERT_TRUE(CopyFileA(builtDllPath().c_str(), secondCopyPath().c_str(), FALSE));
+        std::string error;
+        ASSERT_TRUE(loadPlugin(widenedText(secondCopyPath()), 0, playerWindow, secondCopy, error))
+            << error;
+        secondCopy.module->initialise(secondCopy.module);
+        break;
+      }
+      case Step::secondCopySetsAmount: {
+        secondCopy.module->configure(secondCopy.module);
+        pumpMessages();
+        const std::vector<HWND> windows = settingsWindows();
+        const auto window = std::find_if(windows.begin(), windows.end(), [&](HWND each) {
+          return reinterpret_cast<HMODULE>(GetWindowLongPtrA(each, GWLP_HINSTANCE)) ==
+                 secondCopy.library;
+        });
+        ASSERT_NE(window, windows.end()) << "the second copy opened no window";
+        dragAmountSlider(*window);
+        SendDlgItemMessageA(*window, OK_BUTTON_ID, BM_CLICK, 0, 0);
+        pumpMessages();
+        break;
+      }
+      case Step::secondCopyQuits:
+        secondCopy.module->quit(secondCopy.module);
+        freePlugin(secondCopy);
+        EXPECT_TRUE(DeleteFileA(secondCopyPath().c_str())) << "the second copy stayed loaded";
+        break;
+    }
+  }
+
+  // To `usersNewAmount`, as the user drags the thumb and lets go.
+  static void dragAmountSlider(HWND window) {
+    HWND slider = GetDlgItem(window, AMOUNT_SLIDER_ID);
+    const int position = sliderLargest - usersNewAmount;
+    SendMessageA(slider, TBM_SETPOS, TRUE, position);
+    for (WORD scrollCode : {TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK}) {
+      SendMessageA(window, WM_VSCROLL, MAKEWPARAM(scrollCode, position),
+                   reinterpret_cast<LPARAM>(slider));
     }
   }
 
@@ -530,6 +642,8 @@ class SettingsPlace : public ::testing::TestWithParam<HostCallOrder> {
   HWND dialogOwner = nullptr;
   HWND ownerWindow = nullptr;
   PlayerPlugin plugin;
+  PlayerPlugin secondCopy;
+  HANDLE heldFile = INVALID_HANDLE_VALUE;
   std::vector<std::unique_ptr<CallerThreads>> callers;
 };
 

@@ -203,7 +203,12 @@ class Session {
 
   // The model.
   void modelStartsAfresh();
-  void modelLoadsSettings();
+  // Every load reads the file while another program holds it, where the session's file is held
+  // while read.
+  void modelLoadsSettings(bool fileHeld = true);
+  // What the module does before it stores, and as a window opens after `initialise`: a file it
+  // could not read before is read now (nothing holds it at such a moment).
+  void modelCatchesUp();
   // What `quit` stores while the module runs.
   void modelStoresSettings(const char* after, bool fileLocked = false);
   // What the module stores as the user ends a change, and at `initialise` where an earlier store
@@ -466,7 +471,7 @@ void Session::callInitialise() {
     fail("initialise returned " + std::to_string(result));
   }
   modelStoresUserChanges("initialise", locked);
-  modelLoadsSettings();
+  modelLoadsSettings(locked);
   model_.held.wrapLimit = fullWrapLimit;
   model_.recordedWindow = nullptr;
   model_.initialised = true;
@@ -478,8 +483,11 @@ void Session::callInitialise() {
 }
 
 void Session::callQuit() {
+  timeline_.beginChange();
   ++totals_.hostCalls;
   player_.module->quit(player_.module);
+  modelCatchesUp();
+  settle();
   if (model_.running) {
     model_.running = false;
     modelStoresSettings("quit");
@@ -505,6 +513,8 @@ void Session::configure(EffectModule* module) {
   }
   if (loads) {
     modelLoadsSettings();
+  } else if (opens) {
+    modelCatchesUp();
   }
   settle();
   const std::vector<HWND> opened = newDialogs(known);
@@ -542,6 +552,8 @@ void Session::configureFromThreads() {
   }
   if (loads) {
     modelLoadsSettings();
+  } else if (opens) {
+    modelCatchesUp();
   }
   settle();
   const std::vector<HWND> opened = newDialogs(known, true);
@@ -551,7 +563,11 @@ void Session::configureFromThreads() {
     }
     ++totals_.windows;
     ++totals_.okPresses;
+    timeline_.beginChange();
     SendMessageW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    modelCatchesUp();
+    settle();
+    modelStoresUserChanges("OK");
     if (IsWindow(window)) {
       fail("OK did not close a settings window opened on another thread");
     }
@@ -598,6 +614,9 @@ void Session::moveSlider() {
                    std::to_string(sliderLargest - position) +
                    (scrollCode == TB_THUMBTRACK ? " (dragging)" : "");
   (amount ? model_.amountSetByUser : model_.speedSetByUser) = true;
+  if (scrollCode != TB_THUMBTRACK) {
+    modelCatchesUp();
+  }
   settle();
   if (scrollCode != TB_THUMBTRACK) {
     modelStoresUserChanges("the user ended a change");
@@ -612,6 +631,7 @@ void Session::pressOk() {
   const SettingsWindow pressed = windows_[chosen];
   const HWND button = GetDlgItem(pressed.window, IDOK);
   ++totals_.okPresses;
+  timeline_.beginChange();
   switch (random_() % 3) {
     case 0:
       trail_.back() += " (clicked)";
@@ -637,6 +657,9 @@ void Session::pressOk() {
     }
   }
   pumpMessages();
+  modelCatchesUp();
+  settle();
+  modelStoresUserChanges("OK");
   if (IsWindow(pressed.window)) {
     fail("OK did not close its settings window (" + trail_.back() + ")");
     return;
@@ -651,8 +674,8 @@ void Session::pressOk() {
   forgetWindow(pressed.window);
 }
 
-// A window that closes stores nothing: what the user set in it was stored as each change ended,
-// and a change still being dragged is stored by the next `quit` or change.
+// A window that closes stores only what could not be stored as each change ended; a change still
+// being dragged is stored by the next `quit` or change.
 void Session::forgetWindow(HWND window) {
   if (model_.recordedWindow == window) {
     model_.recordedWindow = nullptr;
@@ -707,10 +730,10 @@ void Session::modelStartsAfresh() {
 }
 
 // A setting the user set that could not be stored yet stays as the user set it.
-void Session::modelLoadsSettings() {
-  model_.fileUnreadable =
-      condition_ == FileCondition::lockedWhileLoading || condition_ == FileCondition::directory;
-  const bool read = condition_ == FileCondition::normal || condition_ == FileCondition::readOnly;
+void Session::modelLoadsSettings(bool fileHeld) {
+  model_.fileUnreadable = (fileHeld && condition_ == FileCondition::lockedWhileLoading) ||
+                          condition_ == FileCondition::directory;
+  const bool read = !model_.fileUnreadable && condition_ != FileCondition::missing;
   const auto loaded = [read](const StoredValue& stored) {
     return read && stored.present ? stored.value : defaultSetting;
   };
@@ -719,6 +742,12 @@ void Session::modelLoadsSettings() {
   }
   if (!model_.amountSetByUser) {
     model_.held.amount = loaded(usersValues_.amount);
+  }
+}
+
+void Session::modelCatchesUp() {
+  if (model_.fileUnreadable) {
+    modelLoadsSettings(false);
   }
 }
 
