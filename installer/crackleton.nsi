@@ -88,6 +88,7 @@ Unicode true
 !define GENERIC_WRITE 0x40000000
 !define FILE_SHARE_READ_WRITE_DELETE 7
 !define OPEN_EXISTING 3
+!define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 !define INVALID_HANDLE_VALUE -1
 !define ERROR_FILE_NOT_FOUND 2
 !define ERROR_PATH_NOT_FOUND 3
@@ -244,8 +245,10 @@ If no such program is open, restart Windows and run this again." /SD IDCANCEL ID
 !insertmacro DEFINE_WAIT_FOR_FILES ""
 !insertmacro DEFINE_WAIT_FOR_FILES "un."
 
-; Sets $0 to the full path of $0, in its long form where it exists, without a trailing backslash
-; (but for a drive's root): one spelling for one place, to compare and to hash.
+; Sets $0 to the full path of $0 without a trailing backslash (but for a drive's root): for a file
+; or folder that is there, the path Windows resolves it to, through short names, links,
+; substituted drives and Wine's second name for every file (on Z:). One spelling for one place,
+; to compare and to hash.
 !macro DEFINE_FULL_PATH un
   Function ${un}FullPath
     System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
@@ -253,10 +256,22 @@ If no such program is open, restart Windows and run this again." /SD IDCANCEL ID
     ${AndIf} $2 < ${NSIS_MAX_STRLEN}
       StrCpy $0 $1
     ${EndIf}
-    System::Call 'kernel32::GetLongPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
-    ${If} $2 > 0
-    ${AndIf} $2 < ${NSIS_MAX_STRLEN}
-      StrCpy $0 $1
+    System::Call 'kernel32::CreateFileW(w r0, i 0, i ${FILE_SHARE_READ_WRITE_DELETE}, p 0, \
+i ${OPEN_EXISTING}, i ${FILE_FLAG_BACKUP_SEMANTICS}, p 0) i .r1'
+    ${If} $1 <> ${INVALID_HANDLE_VALUE}
+      System::Call 'kernel32::GetFinalPathNameByHandleW(i r1, w .r2, i ${NSIS_MAX_STRLEN}, i 0) i .r3'
+      System::Call 'kernel32::CloseHandle(i r1)'
+      ; It starts with \\?\ (\\?\UNC\ for a share, \\ in the usual form).
+      ${If} $3 > 0
+      ${AndIf} $3 < ${NSIS_MAX_STRLEN}
+        StrCpy $4 $2 8
+        ${If} $4 == "\\?\UNC\"
+          StrCpy $2 $2 "" 8
+          StrCpy $0 "\\$2"
+        ${Else}
+          StrCpy $0 $2 "" 4
+        ${EndIf}
+      ${EndIf}
     ${EndIf}
     StrCpy $1 $0 1 -1
     StrLen $2 $0
@@ -606,15 +621,20 @@ Function WriteNewFiles
 FunctionEnd
 
 ; Moves file $0 aside (if there is one) and its new copy into its place.
+; (LogicLib's ${Errors} clears the error flag as it reads it: a flag read twice is kept in a
+; variable.)
 Function SwapInFile
   ClearErrors
   ${If} ${FileExists} $0
     Rename $0 "$0${OLD_SUFFIX}"
   ${EndIf}
-  ${IfNot} ${Errors}
+  StrCpy $1 0
+  ${IfThen} ${Errors} ${|} StrCpy $1 1 ${|}
+  ${If} $1 = 0
     Rename "$0${NEW_SUFFIX}" $0
+    ${IfThen} ${Errors} ${|} StrCpy $1 1 ${|}
   ${EndIf}
-  ${If} ${Errors}
+  ${If} $1 = 1
     StrCpy $1 "$0 is in use by another program and could not be replaced"
     StrCpy $0 ${EXIT_FILE_IN_USE}
     Call InstallFailed
@@ -821,11 +841,11 @@ Function un.onInit
   Call un.WaitForPlayerToClose
   StrCpy $0 $EXEPATH
   Call un.FullPath
-  StrCpy $1 $0
+  StrCpy $R9 $0
   StrCpy $0 "$INSTDIR\${UNINSTALLER}"
   Call un.FullPath
   StrCpy $inPlace 0
-  ${IfThen} $0 == $1 ${|} StrCpy $inPlace 1 ${|}
+  ${IfThen} $0 == $R9 ${|} StrCpy $inPlace 1 ${|}
   StrCpy $R0 "$INSTDIR\${LIBRARY_FILE}"
   StrCpy $R1 ""
   Call un.WaitForFilesToBeFree
@@ -1150,21 +1170,22 @@ Crackleton uses."
   ${IfThen} ${Errors} ${|} StrCpy $earlierNumberSet 0 ${|}
   ClearErrors
   WriteINIStr $winampIni "Winamp" "${DSP_NAME_KEY}" ""
-  ${IfNot} ${Errors}
-    StrCpy $choiceChanged 1
-    WriteINIStr $winampIni "Winamp" "${DSP_NUMBER_KEY}" "0"
-  ${EndIf}
-  ${If} ${Errors}
-    Call un.PutBackPlayerChoice
-    DetailPrint "$winampIni could not be written: nothing is removed."
-    MessageBox MB_OK|MB_ICONSTOP "Crackleton is not uninstalled, and nothing has been changed: \
+  ${IfThen} ${Errors} ${|} Call un.ChoiceNotWritten ${|}
+  StrCpy $choiceChanged 1
+  WriteINIStr $winampIni "Winamp" "${DSP_NUMBER_KEY}" "0"
+  ${IfThen} ${Errors} ${|} Call un.ChoiceNotWritten ${|}
+  DetailPrint "The player's DSP/effect plug-in is set back to none in $winampIni."
+FunctionEnd
+
+Function un.ChoiceNotWritten
+  Call un.PutBackPlayerChoice
+  DetailPrint "$winampIni could not be written: nothing is removed."
+  MessageBox MB_OK|MB_ICONSTOP "Crackleton is not uninstalled, and nothing has been changed: \
 the player's settings ($winampIni) choose it, and cannot be written. Close the program that has \
 the file open, or make it writable, then uninstall again." /SD IDOK
-    Push ${EXIT_CHOICE_KEPT}
-    Call un.ReportExitCode
-    Abort
-  ${EndIf}
-  DetailPrint "The player's DSP/effect plug-in is set back to none in $winampIni."
+  Push ${EXIT_CHOICE_KEPT}
+  Call un.ReportExitCode
+  Abort
 FunctionEnd
 
 Function un.PutBackPlayerChoice
@@ -1320,16 +1341,20 @@ Function un.RemoveUninstallerAndRegistration
     ${Loop}
   ${EndIf}
 
+  StrCpy $1 0
   ClearErrors
   ReadRegStr $0 HKLM $installKey "InstallLocation"
   ${IfNot} ${Errors}
     DeleteRegKey HKLM $installKey
+    ${IfThen} ${Errors} ${|} StrCpy $1 1 ${|}
   ${EndIf}
   Call un.LegacyKeyIsOurs
   ${If} $0 = 1
+    ClearErrors
     DeleteRegKey HKLM "${LEGACY_KEY}"
+    ${IfThen} ${Errors} ${|} StrCpy $1 1 ${|}
   ${EndIf}
-  ${If} ${Errors}
+  ${If} $1 = 1
     DetailPrint "Its registration could not be removed."
     Push ${EXIT_LEFT_BEHIND}
     Call un.ReportExitCode

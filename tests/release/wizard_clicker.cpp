@@ -11,8 +11,8 @@
 // The same as the first, but on the page with check boxes it opens a window of the player's
 // class before pressing the button, as a user who starts the player while that page is up. Each
 // message box PROGRAM shows from then on is printed, "message: TEXT", and answered: "close"
-// closes the player's window first and presses the box's default button (Retry); "keep" leaves
-// it open and presses Cancel, or the default button of a box without one.
+// closes the player's window first and presses Retry; "keep" leaves it open and presses Cancel;
+// either presses OK in a box without that button.
 
 #include <windows.h>
 
@@ -128,9 +128,8 @@ HWND findMessageBox(DWORD processId, HWND wizardWindow) {
   return search.box;
 }
 
-// Prints the message box's text on one line and presses Cancel (when `cancel` and it has one)
-// or its default button.
-void answerMessageBox(HWND box, bool cancel) {
+// Prints the message box's text on one line and presses `button`, or OK where it has none.
+void answerMessageBox(HWND box, int button) {
   char text[1024] = "";
   GetDlgItemTextA(box, messageTextId, text, sizeof text);
   for (char* c = text; *c; ++c) {
@@ -140,10 +139,8 @@ void answerMessageBox(HWND box, bool cancel) {
   }
   std::printf("message: %s\n", text);
   std::fflush(stdout);
-  const LRESULT defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
-  int button = HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : IDOK;
-  if (cancel && GetDlgItem(box, IDCANCEL)) {
-    button = IDCANCEL;
+  if (!GetDlgItem(box, button)) {
+    button = IDOK;
   }
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -195,7 +192,7 @@ int main() {
         playerWindow = nullptr;
         std::printf("closed the player's window\n");
       }
-      answerMessageBox(box, !closePlayer);
+      answerMessageBox(box, closePlayer ? IDRETRY : IDCANCEL);
       answeredBox = box;
       waitingSince = GetTickCount();
     } else if (wizard.page && wizard.page != pressedPage && pressableButton(wizard)) {
