@@ -121,7 +121,7 @@ VIAddVersionKey /LANG=1033 LegalCopyright "${COPYRIGHT}"
 Plugins folder of the player installed in the folder below. To use another copy of the player, \
 choose its folder (the one with winamp.exe and a Plugins folder)."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Player folder"
-!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolderOnLeave
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckBeforeInstalling
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 ; The finish page's two boxes are MUI's "run" and "show readme" boxes, with functions of ours:
@@ -232,10 +232,11 @@ i ${FILE_SHARE_READ_WRITE_DELETE}, p 0, i ${OPEN_EXISTING}, i 0, p 0) i .r2 ?e'
         Call ${un}FileInUse
       ${EndIf}
       ${IfThen} $1 = 0 ${|} Return ${|}
-      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$0 is in use by another program (Windows \
-error $1), so it cannot be replaced or removed, and nothing has been changed. Close the program \
-that has it open (another player, or any program that loads Winamp plug-ins), then press Retry. \
-If no such program is open, restart Windows and run this again." /SD IDCANCEL IDRETRY retry
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$0 is in use by another program, or cannot \
+be written (Windows error $1), so it cannot be replaced or removed; nothing has been changed. \
+Close the program that has it open (another player, or any program that loads Winamp plug-ins), \
+then press Retry. If no such program is open, restart Windows and run this again." \
+/SD IDCANCEL IDRETRY retry
       SetErrorLevel ${EXIT_FILE_IN_USE}
       Quit
       retry:
@@ -464,10 +465,6 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-Function CheckFolderOnLeave
-  Call CheckBeforeInstalling
-FunctionEnd
-
 ; Sets $0 to the size of file $0 in KiB, rounded up; 0 when it cannot be read.
 Function FileSizeInKiB
   ClearErrors
@@ -557,6 +554,7 @@ FunctionEnd
 
 ; Puts back what was there before this run, and leaves: exit code $0, and $1 what was not done.
 Function InstallFailed
+  ; The code waits on the stack for ReportExitCode.
   Push $0
   Push $1
   StrCpy $9 0
@@ -582,7 +580,7 @@ Function InstallFailed
   Call PutBackFile
   Pop $1
   Call ReportExitCode
-  StrCpy $0 "Nothing has been changed: an earlier install of Crackleton there is as it was."
+  StrCpy $0 "Nothing has been changed: an install of Crackleton that was there is as it was."
   ${If} $9 = 1
     StrCpy $0 "What was there could not all be put back (see the details); run Setup again."
   ${EndIf}
@@ -727,7 +725,7 @@ SectionEnd
 Function PluginNotChosen
   DetailPrint "Crackleton is not chosen in the player's settings: $0."
   MessageBox MB_OK|MB_ICONEXCLAMATION "Crackleton is installed but not chosen as the player's \
-DSP/effect plug-in: $0. To choose it, start the player, open Preferences (Ctrl+P), go to \
+DSP/effect plug-in: $0. To choose it yourself, open the player's Preferences (Ctrl+P), go to \
 Plug-ins, DSP/Effect, and pick $\"${SETTINGS_SECTION}$\"." /SD IDOK
   Push ${EXIT_NOT_CHOSEN}
   Call ReportExitCode

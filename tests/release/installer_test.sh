@@ -126,6 +126,10 @@ install_state() {  # install_state FOLDER OUT
 uninstall_as_registered() {  # uninstall_as_registered 'C:\FOLDER'
   local command
   command=$(registry_value "$(key_of "$1")" UninstallString)
+  if [ -z "$command" ]; then
+    failed "$1 has no registration of its own; its uninstaller runs all the same"
+    command="$1\\Plugins\\Uninstall Crackleton.exe"
+  fi
   wine "${command//\"/}" /S
   WINEPREFIX=$prefix wineserver -w
 }
