@@ -12,7 +12,7 @@
 // class before pressing the button, as a user who starts the player while that page is up. Each
 // message box PROGRAM shows from then on is printed, "message: TEXT", and answered: "close"
 // closes the player's window first and presses Retry; "keep" leaves it open and presses Cancel;
-// either presses OK in a box without that button.
+// either presses OK in a box without that button. Exits with 100 for another word than these.
 
 #include <windows.h>
 
