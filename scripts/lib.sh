@@ -84,3 +84,9 @@ describe_32bit_code() {
 
 # Succeeds where 32-bit Wine starts, so the product's DLL and installer can be tested.
 wine32_runs() { "$wine32_loader" --version >/dev/null 2>&1; }
+
+# Succeeds where the 32-bit Wine loader is a position-independent executable: ELF type 3 (DYN)
+# in byte 16 of its header, rather than 2 (EXEC), a program with fixed addresses.
+wine32_loader_is_position_independent() {
+  [ "$(od -An -tu1 -j16 -N1 "$wine32_loader" 2>/dev/null | tr -d ' ')" = 3 ]
+}
