@@ -40,6 +40,9 @@
 ;       folder the installer made (uninstaller). A file Windows can remove at its next restart
 ;       is left to it.
 ; The details list and, in an interactive run, a message say what was not done and what to do.
+;
+; The uninstaller's exit code is its own only where it runs in place (_?=), as the registration's
+; QuietUninstallString runs it: otherwise it starts a copy of itself and exits at once with 0.
 
 Unicode true
 

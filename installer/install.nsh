@@ -71,7 +71,9 @@ Function WriteRegistration
   WriteRegStr HKLM $installKey "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM $installKey "InstallLocation" $2
   WriteRegStr HKLM $installKey "UninstallString" '"$2\${UNINSTALLER}"'
-  WriteRegStr HKLM $installKey "QuietUninstallString" '"$2\${UNINSTALLER}" /S'
+  ; In place (_?=), so that a deployment reads the uninstall's own exit code: run as Windows' list
+  ; runs it, an uninstaller starts a copy of itself and exits at once, with 0.
+  WriteRegStr HKLM $installKey "QuietUninstallString" '"$2\${UNINSTALLER}" /S _?=$2'
   WriteRegDWORD HKLM $installKey "NoModify" 1
   WriteRegDWORD HKLM $installKey "NoRepair" 1
   WriteRegDWORD HKLM $installKey "EstimatedSize" $3

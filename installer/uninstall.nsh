@@ -3,9 +3,18 @@
 
 ; The uninstaller lives in the Plugins folder, so $INSTDIR is that folder here. Windows' list of
 ; programs runs it as a copy in the temporary folder, which removes the one here; run in place
-; (_?=), it cannot remove itself, and leaves that to its caller, as NSIS's uninstallers do.
+; (_?=), it leaves that to a copy it starts at the end (un.LeaveSelfToACopy).
 Var inPlace
+; What a copy is started with to delete the uninstaller here once process PID has ended.
+!define REMOVE_AFTER_OPTION "/REMOVE-AFTER="
 Function un.onInit
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "${REMOVE_AFTER_OPTION}" $0
+  ${IfNot} ${Errors}
+    Call un.RemoveEndedUninstaller
+    Quit
+  ${EndIf}
   Call un.WaitForPlayerToClose
   StrCpy $0 $EXEPATH
   Call un.FullPath
@@ -238,33 +247,74 @@ Function un.RemoveWhatTheInstallerMade
   ${EndIf}
 FunctionEnd
 
-; The copy Windows' list of programs runs is started by the uninstaller here, which may not have
-; ended yet when the copy gets here: a few tries, then Windows removes it at its next restart.
+; A copy in the temporary folder deletes the uninstaller here, which started it and may not have
+; ended yet: a few tries. Sets the error flag when they all fail.
 !define REMOVE_SELF_TRIES 10
 !define REMOVE_SELF_PAUSE_MS 300
+Function un.DeleteStartingUninstaller
+  StrCpy $0 0
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\${UNINSTALLER}"
+    ${IfNotThen} ${Errors} ${|} Return ${|}
+    IntOp $0 $0 + 1
+    ${IfThen} $0 >= ${REMOVE_SELF_TRIES} ${|} ${ExitDo} ${|}
+    Sleep ${REMOVE_SELF_PAUSE_MS}
+  ${Loop}
+  SetErrors
+FunctionEnd
+
+; Run in place (_?=), as the registration's quiet command runs it, the uninstaller cannot delete
+; its own file while it runs (it holds it open). So it leaves that to a copy of itself in the
+; temporary folder, which waits for it to end, deletes it, and is deleted itself when Windows next
+; restarts, as the copy that Windows' list of programs runs is. Sets the error flag where the copy
+; cannot be made or started.
+Function un.LeaveSelfToACopy
+  GetTempFileName $0
+  System::Call 'kernel32::CopyFileW(w "$EXEPATH", w r0, i 0) i .r1'
+  ${If} $1 = 0
+    Delete $0
+    SetErrors
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetCurrentProcessId() i .r1'
+  ClearErrors
+  Exec '"$0" ${REMOVE_AFTER_OPTION}$1 _?=$INSTDIR'
+  ${IfThen} ${Errors} ${|} Delete $0 ${|}
+FunctionEnd
+
+; The copy's part: waits for uninstaller process $0 to end (a minute at most), deletes its file
+; (a few tries, then at Windows' next restart), and has Windows delete this copy then too.
+!define SYNCHRONIZE 0x100000
+!define PARENT_WAIT_MS 60000
+Function un.RemoveEndedUninstaller
+  System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r0) p .r1'
+  ${If} $1 <> 0
+    System::Call 'kernel32::WaitForSingleObject(p r1, i ${PARENT_WAIT_MS}) i .r2'
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  Call un.DeleteStartingUninstaller
+  ${IfThen} ${Errors} ${|} Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}" ${|}
+  Delete /REBOOTOK $EXEPATH
+FunctionEnd
+
 Function un.RemoveUninstallerAndRegistration
-  ${If} $inPlace = 0
-    StrCpy $0 0
-    ${Do}
-      ClearErrors
-      Delete "$INSTDIR\${UNINSTALLER}"
-      ${IfNotThen} ${Errors} ${|} ${ExitDo} ${|}
-      IntOp $0 $0 + 1
-      ${If} $0 >= ${REMOVE_SELF_TRIES}
-        ClearErrors
-        Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
-        Push ${EXIT_LEFT_BEHIND}
-        Call un.ReportExitCode
-        ; One that stays for good keeps its registration, to be run again.
-        ${If} ${Errors}
-          DetailPrint "$INSTDIR\${UNINSTALLER} could not be removed; it stays registered."
-          Return
-        ${EndIf}
-        DetailPrint "$INSTDIR\${UNINSTALLER} stays until Windows restarts."
-        ${ExitDo}
-      ${EndIf}
-      Sleep ${REMOVE_SELF_PAUSE_MS}
-    ${Loop}
+  ${If} $inPlace = 1
+    Call un.LeaveSelfToACopy
+  ${Else}
+    Call un.DeleteStartingUninstaller
+  ${EndIf}
+  ${If} ${Errors}
+    ClearErrors
+    Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
+    Push ${EXIT_LEFT_BEHIND}
+    Call un.ReportExitCode
+    ; One that stays for good keeps its registration, to be run again.
+    ${If} ${Errors}
+      DetailPrint "$INSTDIR\${UNINSTALLER} could not be removed; it stays registered."
+      Return
+    ${EndIf}
+    DetailPrint "$INSTDIR\${UNINSTALLER} stays until Windows restarts."
   ${EndIf}
 
   StrCpy $1 0

@@ -160,6 +160,7 @@ Publisher|Tallowick
 EstimatedSize|$(printf '0x%x' "$size")
 InstallLocation|C:\\Fake Player\\Plugins
 UninstallString|"C:\\Fake Player\\Plugins\\Uninstall Crackleton.exe"
+QuietUninstallString|"C:\\Fake Player\\Plugins\\Uninstall Crackleton.exe" /S _?=C:\\Fake Player\\Plugins
 EOF
 check "the registration is in the 32-bit view only" not_in_64bit_view "$key"
 
@@ -217,7 +218,14 @@ check "the DLL is removed all the same" test ! -e "$other_player/dsp_crackleton.
 rmdir "$other_player/plugin.ini.crackleton-new"
 exits 0 "silent install there again" "$installer" /S '/D=C:\OtherPlayer'
 
-uninstall_as_registered 'C:\OtherPlayer'
+# The registration's quiet command, as a deployment runs it: the uninstaller in place, so that
+# its exit code is the uninstall's own; a copy it starts removes it once it has ended. (This
+# folder has no blank: after the quoted program, the command's words are its arguments.)
+quiet=$(registry_value "$(key_of 'C:\OtherPlayer')" QuietUninstallString)
+quiet_program=${quiet#\"} quiet_program=${quiet_program%%\"*}
+read -r -a quiet_arguments <<<"${quiet#\"*\" }"
+exits 0 "the quiet uninstall command as registered" "$quiet_program" "${quiet_arguments[@]}"
+WINEPREFIX=$prefix wineserver -w
 check "uninstalled there, plugin.ini with only our section stays, empty" \
   test -f "$other_player/plugin.ini" -a ! -s "$other_player/plugin.ini"
 check "and the uninstaller, the DLL and the copy are gone" \
